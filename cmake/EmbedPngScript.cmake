@@ -1,0 +1,5 @@
+file(READ ${IN} _hex HEX)
+string(LENGTH "${_hex}" _len)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," _bytes "${_hex}")
+string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" _bytes "${_bytes}")
+file(WRITE ${OUT} "#pragma once\n// Generated from ${NAME}.png; do not edit.\nstatic const unsigned char ${NAME}_png[] = {\n${_bytes}\n};\n")

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <wx/socket.h>
+#include <wx/string.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class wxEvtHandler;
+
+// The TCP connection of one monitor panel to its agent: handshake, then one
+// framed request and one framed reply at a time.
+//
+// Request, Close and IsAlive hold one lock for their whole run, so exchanges
+// on a link never overlap whichever threads call them. While no exchange is in
+// flight the link watches its socket; when the peer goes away the event target
+// receives a wxSocketEvent with the target's id and kind wxSOCKET_LOST, on the
+// GUI thread.
+class AgentLink
+{
+public:
+    struct Timeouts
+    {
+        int connectMs = 15000; // Connect
+        int ioMs = 30000;      // every read or write
+    };
+
+    // Replies larger than this are refused (empty text), whatever the length
+    // field asks for.
+    static constexpr long MaxReplyBytes = 64L * 1024 * 1024;
+
+    AgentLink();
+    explicit AgentLink(Timeouts timeouts); // tests shorten the time-outs
+    ~AgentLink();                           // closes the socket without a goodbye
+    AgentLink(const AgentLink&) = delete;
+    AgentLink& operator=(const AgentLink&) = delete;
+
+    // Routes connection-lost notifications to target under id (569 Tuxedo,
+    // 313 WebLogic).
+    void SetEventTarget(wxEvtHandler* target, int id);
+
+    int Connect(const wxString& host, unsigned short port); // 1 / -1
+    int Handshake();                                         // 1 / -1
+
+    // One exchange: the command byte, then "% 8d" length and payload when the
+    // payload is not empty; the reply's 9-byte length field and body. Returns
+    // the reply (or the part that arrived), empty on failure.
+    std::string RequestBytes(char command, const std::string& payload);
+    // The same with UTF-8 text on both sides.
+    wxString Request(char command, const wxString& payload);
+
+    int Close();   // writes '_' and closes; always 1
+    int IsAlive(); // 1 when connected and usable, else -1
+
+    // Ends an exchange in flight at once (from any thread), so that a panel
+    // being stopped or destroyed need not wait out the time-outs.
+    void Abort();
+
+    // Takes the kind of a notification; on connection lost the socket is
+    // closed. Returns the kind (wxSOCKET_LOST == 3), or -1 for a stale
+    // notification of an earlier connection.
+    int FilterEvent(const wxSocketEvent& event);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
