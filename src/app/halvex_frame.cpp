@@ -1,0 +1,108 @@
+#include "app/halvex_frame.h"
+
+#include "app/images.h"
+#include "common/ids.h"
+#include "common/prompt.h"
+
+#include <wx/dcclient.h>
+#include <wx/image.h>
+#include <wx/toolbar.h>
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(HalvexFrame, MainFrame)
+    EVT_TOOL_RANGE(CorvaneId::ToolQuit, CorvaneId::ToolDatabase, HalvexFrame::OnToolRange)
+    EVT_MENU(CorvaneId::Exit, HalvexFrame::OnExit)
+    EVT_AUI_PANE_CLOSE(HalvexFrame::OnPaneClose)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
+                         const wxPoint& pos, const wxSize& size, long style)
+    : MainFrame(parent, id, title, pos, size, style)
+{
+    m_mgr.SetManagedWindow(this);
+
+    m_toolBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxTB_FLAT | wxTB_NODIVIDER);
+    m_toolBar->SetToolBitmapSize(wxSize(16, 16));
+    RegisterImageHandlers();
+    m_toolBar->AddTool(CorvaneId::ToolQuit, "Quit", ToolBitmap(CorvaneId::ToolQuit), "Quit");
+    m_toolBar->SetToolLongHelp(CorvaneId::ToolQuit, "Quit Corvane.");
+    m_toolBar->AddSeparator();
+    m_toolBar->AddTool(CorvaneId::ToolSite, "Site", ToolBitmap(CorvaneId::ToolSite), "Site list");
+    m_toolBar->SetToolLongHelp(CorvaneId::ToolSite, "Add a monitor site.");
+    m_toolBar->AddTool(CorvaneId::ToolAction, "Action", ToolBitmap(CorvaneId::ToolAction),
+                       "Alarm action setting");
+    m_toolBar->SetToolLongHelp(CorvaneId::ToolAction, "Setting for alarm action.");
+    m_toolBar->AddTool(CorvaneId::ToolDatabase, "Database", ToolBitmap(CorvaneId::ToolDatabase),
+                       "Database setting");
+    m_toolBar->SetToolLongHelp(CorvaneId::ToolDatabase, "Setting for database.");
+    m_toolBar->Realize();
+
+    m_mgr.AddPane(m_toolBar, wxAuiPaneInfo()
+                                 .Name("tb")
+                                 .Caption("Toolbar")
+                                 .ToolbarPane()
+                                 .Top()
+                                 .Gripper()
+                                 .Resizable()
+                                 .Dockable(false));
+    m_mgr.Update();
+}
+
+HalvexFrame::~HalvexFrame()
+{
+    m_mgr.UnInit();
+}
+
+void HalvexFrame::OnPaint(wxPaintEvent& event)
+{
+    wxPaintDC dc(this);
+    dc.SetFont(GetFont());
+    dc.DrawText(wxString::FromUTF8("Corvane \xe2\x80\x94 \xd0\xbd\xd0\xb0\xd0\xb1\xd0\xbb\xd1\x8e"
+                                   "\xd0\xb4\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5 \xd0\xb7\xd0\xb0 "
+                                   "Tuxedo \xd0\xb8 WebLogic"),
+                40, 60);
+    dc.DrawText(wxString::FromUTF8("File \xe2\x86\x92 Connect... "
+                                   "\xd0\xbe\xd1\x82\xd0\xba\xd1\x80\xd1\x8b\xd0\xb2\xd0\xb0\xd0\xb5"
+                                   "\xd1\x82 \xd0\xbf\xd0\xbb\xd0\xbe\xd1\x89\xd0\xb0\xd0\xb4\xd0\xba"
+                                   "\xd1\x83 (site)."),
+                70, 80);
+}
+
+void HalvexFrame::OnToolRange(wxCommandEvent& event)
+{
+    switch (event.GetId())
+    {
+    case CorvaneId::ToolQuit:
+        OnQuit();
+        break;
+    case CorvaneId::ToolEmail:
+        ShowMessage("EMAIL Not Support Now.");
+        break;
+    case CorvaneId::ToolChart:
+        ShowMessage("CHART Not Support Now.");
+        break;
+    default:
+        event.Skip();
+        break;
+    }
+}
+
+void HalvexFrame::OnQuit()
+{
+    if (ShowMessage("Are you sure you want to Quit Corvane?", "Corvane", wxYES_NO, this) == wxYES)
+        Close();
+}
+
+void HalvexFrame::OnExit(wxCommandEvent&)
+{
+    Close();
+}
+
+void HalvexFrame::OnPaneClose(wxAuiManagerEvent& event)
+{
+    if (ShowMessage("Are you sure you want to stop monitoring and close this site?", "Corvane",
+                    wxYES_NO, this) != wxYES)
+        event.Veto();
+}
