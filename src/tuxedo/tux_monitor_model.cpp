@@ -1,0 +1,445 @@
+#include "tuxedo/tux_monitor_model.h"
+
+#include "common/text.h"
+
+#include <wx/log.h>
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+const wchar_t kMissing[] = L"N/A";
+
+// Attribute values are UTF-8. Nearly all are ASCII, which is widened straight
+// into the destination's existing storage; anything else goes through the
+// converter, which keeps invalid bytes readable.
+void AssignUtf8(wxString& dst, const char* src)
+{
+    thread_local std::vector<wchar_t> wide;
+    const std::size_t n = std::strlen(src);
+    if (wide.size() < n + 1)
+        wide.resize(n + 1);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(src[i]);
+        if (c & 0x80)
+        {
+            dst = FromUtf8(src, n);
+            return;
+        }
+        wide[i] = c;
+    }
+    dst.assign(wide.data(), n);
+}
+
+// Reads the named attributes of one element into their fields: the first of
+// duplicate attributes wins, missing ones read "N/A".
+template <std::size_t N>
+void ReadAttributes(const pugi::xml_node& node, const char* const (&names)[N],
+                    wxString* const (&fields)[N])
+{
+    bool seen[N] = {};
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+    {
+        const char* name = a.name();
+        for (std::size_t i = 0; i < N; ++i)
+        {
+            if (!seen[i] && std::strcmp(name, names[i]) == 0)
+            {
+                AssignUtf8(*fields[i], a.value());
+                seen[i] = true;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < N; ++i)
+        if (!seen[i])
+            fields[i]->assign(kMissing, 3);
+}
+
+// The sort key of servers and queues: atoi of field 4 reduced to a signed
+// 16-bit number, so 40000 sorts before 10.
+std::int16_t SortKey(const wxString& field)
+{
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<unsigned int>(AtoiText(field))));
+}
+
+void SwapRec(TuxServerRec& a, TuxServerRec& b)
+{
+    a.ProgName.swap(b.ProgName);
+    a.QueueName.swap(b.QueueName);
+    a.ProcessID.swap(b.ProcessID);
+    a.Spare.swap(b.Spare);
+    a.RqDone.swap(b.RqDone);
+    a.SvrMin.swap(b.SvrMin);
+    a.SvrMax.swap(b.SvrMax);
+    a.CurrSvc.swap(b.CurrSvc);
+    a.UseMem.swap(b.UseMem);
+    std::swap(a.Flags, b.Flags);
+}
+
+void SwapRec(TuxQueueRec& a, TuxQueueRec& b)
+{
+    a.ProgName.swap(b.ProgName);
+    a.Queueid.swap(b.Queueid);
+    a.SrvCnt.swap(b.SrvCnt);
+    a.Spare1.swap(b.Spare1);
+    a.Queued.swap(b.Queued);
+    a.Spare2.swap(b.Spare2);
+    a.Spare3.swap(b.Spare3);
+    std::swap(a.Flags, b.Flags);
+}
+
+const wxString& SortField(const TuxServerRec& r)
+{
+    return r.RqDone;
+}
+
+const wxString& SortField(const TuxQueueRec& r)
+{
+    return r.Queued;
+}
+
+// One stable sort per array (ascending key, equal keys in document order),
+// then the records are moved into place by swapping their strings.
+template <class Rec>
+void SortByKey(std::vector<Rec>& records, std::vector<std::int16_t>& keys,
+               std::vector<std::uint32_t>& order)
+{
+    const std::size_t n = records.size();
+    keys.resize(n);
+    bool sorted = true;
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        keys[i] = SortKey(SortField(records[i]));
+        if (i > 0 && keys[i] < keys[i - 1])
+            sorted = false;
+    }
+    if (sorted)
+        return;
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+    // Apply the permutation cycle by cycle: position j receives old order[j].
+    constexpr std::uint32_t kDone = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        if (order[i] == kDone)
+            continue;
+        std::size_t j = i;
+        for (;;)
+        {
+            const std::size_t k = order[j];
+            order[j] = kDone;
+            if (k == i)
+                break;
+            SwapRec(records[j], records[k]);
+            j = k;
+        }
+    }
+}
+
+// Hands out records of an array being refilled, reusing the storage of the
+// previous report's records.
+template <class Rec>
+class Refill
+{
+public:
+    explicit Refill(std::vector<Rec>& records, std::size_t expected) : m_records(records)
+    {
+        if (m_records.capacity() < expected)
+            m_records.reserve(expected);
+    }
+    ~Refill() { m_records.resize(m_used); }
+    Rec& Next()
+    {
+        if (m_used == m_records.size())
+            m_records.emplace_back();
+        return m_records[m_used++];
+    }
+
+private:
+    std::vector<Rec>& m_records;
+    std::size_t m_used = 0;
+};
+
+std::size_t LineOfOffset(const char* data, std::size_t size, std::ptrdiff_t offset)
+{
+    const std::size_t end = std::min<std::size_t>(size, offset > 0 ? offset : 0);
+    return 1 + static_cast<std::size_t>(std::count(data, data + end, '\n'));
+}
+} // namespace
+
+TuxMonitorModel::TuxMonitorModel() = default;
+
+void TuxMonitorModel::SetFilter(const TuxFilter& filter)
+{
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    m_filter = filter;
+}
+
+TuxFilter TuxMonitorModel::Filter() const
+{
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    return m_filter;
+}
+
+void TuxMonitorModel::SetRule(const TuxAlarmRule& rule)
+{
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    m_rule = rule;
+}
+
+TuxAlarmRule TuxMonitorModel::Rule() const
+{
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    return m_rule;
+}
+
+int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
+{
+    pugi::xml_document doc;
+    const pugi::xml_parse_result loaded =
+        doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8);
+    if (!loaded)
+    {
+        wxLogError("XML parsing error: '%s' at line %zu", loaded.description(),
+                   LineOfOffset(data, size, loaded.offset));
+        return -1;
+    }
+    const pugi::xml_node root = doc.document_element();
+    if (std::strcmp(root.name(), "MONITOR") != 0)
+        return -1;
+
+    const TuxFilter filter = Filter();
+    const TuxAlarmRule rule = Rule();
+    const int queuedThreshold = AtoiText(rule.Queued);
+
+    if (const pugi::xml_attribute date = root.attribute("Date"))
+        AssignUtf8(m_lastUpdate, date.value());
+    else
+        m_lastUpdate.assign(kMissing, 3);
+
+    std::size_t servers = 0, queues = 0, clients = 0;
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling())
+    {
+        const char* name = child.name();
+        servers += std::strcmp(name, "SERVER") == 0;
+        queues += std::strcmp(name, "QUEUE") == 0;
+        clients += std::strcmp(name, "CLIENT") == 0;
+    }
+
+    {
+        Refill<TuxServerRec> serverOut(m_servers, servers);
+        Refill<TuxQueueRec> queueOut(m_queues, queues);
+        Refill<TuxClientRec> clientOut(m_clients, clients);
+        for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling())
+        {
+            if (child.type() != pugi::node_element)
+                continue;
+            const char* name = child.name();
+            if (std::strcmp(name, "QUEUE") == 0)
+            {
+                static const char* const names[] = {"Server", "Queueid", "SrvCnt", "Queued"};
+                TuxQueueRec& q = queueOut.Next();
+                wxString* const fields[] = {&q.ProgName, &q.Queueid, &q.SrvCnt, &q.Queued};
+                ReadAttributes(child, names, fields);
+                q.Spare1.clear();
+                q.Spare2.clear();
+                q.Spare3.clear();
+                q.Flags = PassesFilter(filter, q.ProgName, q.Queued, false);
+                if (AtoiText(q.Queued) > queuedThreshold)
+                    q.Flags |= TuxAlarmRow;
+            }
+            else if (std::strcmp(name, "SERVER") == 0)
+            {
+                static const char* const names[] = {"Server",  "Queueid", "ProcessID",
+                                                    "RqDone",  "CurrSvc", "SvrMin",
+                                                    "SvrMax",  "UseMem"};
+                TuxServerRec& s = serverOut.Next();
+                wxString* const fields[] = {&s.ProgName, &s.QueueName, &s.ProcessID, &s.RqDone,
+                                            &s.CurrSvc,  &s.SvrMin,    &s.SvrMax,    &s.UseMem};
+                ReadAttributes(child, names, fields);
+                s.Spare.clear();
+                s.Flags = PassesFilter(filter, s.ProgName, s.CurrSvc, true);
+            }
+            else if (std::strcmp(name, "CLIENT") == 0)
+            {
+                static const char* const names[] = {"Name", "ClientPID", "ClientAddr", "Status",
+                                                    "ConTime"};
+                TuxClientRec& c = clientOut.Next();
+                wxString* const fields[] = {&c.Name, &c.ClientPID, &c.ClientAddr, &c.Status,
+                                            &c.ConTime};
+                ReadAttributes(child, names, fields);
+            }
+            else if (std::strcmp(name, "SYSTEM") == 0)
+            {
+                static const char* const names[] = {"CoreFind", "ErrorFind", "WarnFind",
+                                                    "LargeFile", "FreeMem",  "IdleCPU",
+                                                    "SvrCnt",   "QueCnt",    "CltCnt"};
+                wxString* const fields[] = {&m_system.CoreFind,  &m_system.ErrorFind,
+                                            &m_system.WarnFind,  &m_system.LargeFile,
+                                            &m_system.FreeMem,   &m_system.IdleCPU,
+                                            &m_counts.SvrCnt,    &m_counts.QueCnt,
+                                            &m_counts.CltCnt};
+                ReadAttributes(child, names, fields);
+            }
+            else if (std::strcmp(name, "ERROR") == 0)
+            {
+                static const char* const names[] = {"Reason"};
+                wxString* const fields[] = {&m_system.Reason};
+                ReadAttributes(child, names, fields);
+            }
+            else if (std::strcmp(name, "INITBUF") == 0)
+            {
+                static const char* const names[] = {"TuxVersion", "OSVersion", "TuxBootAt",
+                                                    "AgentVersion"};
+                wxString* const fields[] = {&m_init.TuxVersion, &m_init.OSVersion,
+                                            &m_init.TuxBootAt, &m_init.AgentVersion};
+                ReadAttributes(child, names, fields);
+            }
+        }
+    }
+
+    SortByKey(m_servers, m_keys, m_order);
+    SortByKey(m_queues, m_keys, m_order);
+    CompareWith(rule);
+    return 1;
+}
+
+int TuxMonitorModel::PassesFilter(const TuxFilter& filter, const wxString& name,
+                                  const wxString& value, bool server)
+{
+    const wxString& nameFilter = server ? filter.serverText : filter.queueText;
+    const int kind = server ? filter.serverKind : filter.queueKind;
+    const bool noNameFilter = nameFilter == L"*";
+    if (!noNameFilter)
+        return ContainsText(nameFilter, name) ? 1 : 0; // a name filter overrides the kind
+    int shown = 1;
+    if (server)
+    {
+        const bool idle = value.find(L"IDLE") != wxString::npos;
+        if ((kind == 1 && !idle) || (kind == 2 && idle))
+            shown = 0;
+    }
+    else
+    {
+        const bool empty = value == L"0";
+        if ((kind == 1 && !empty) || (kind == 2 && empty))
+            shown = 0;
+    }
+    return shown;
+}
+
+int TuxMonitorModel::PassesFilter(const wxString& name, const wxString& value, bool server) const
+{
+    return PassesFilter(Filter(), name, value, server);
+}
+
+void TuxMonitorModel::CompareWithPreviousScan()
+{
+    CompareWith(Rule());
+}
+
+void TuxMonitorModel::CompareWith(const TuxAlarmRule& rule)
+{
+    if (m_servers.empty() && m_queues.empty())
+        return;
+    if (!m_previous.empty())
+    {
+        const std::size_t current = m_servers.size();
+        for (std::size_t i = 0; i < m_previous.size(); ++i)
+        {
+            const TuxServerRec& before = m_previous[i];
+            if (i >= current || m_servers[i].ProcessID != before.ProcessID)
+            {
+                if (current < m_previous.size() && ContainsText(rule.SvrDied, before.ProgName))
+                    NoteAlarmServer(before.ProgName, TuxAlarmDied);
+                continue;
+            }
+            TuxServerRec& now = m_servers[i];
+            if (now.RqDone != before.RqDone)
+                continue;
+            const bool idle = now.CurrSvc == L"IDLE";
+            if (!idle && ContainsText(rule.LongBusy, before.ProgName))
+            {
+                now.Flags |= TuxBusyLong | TuxAlarmRow;
+                NoteAlarmServer(before.ProgName, TuxAlarmBusy);
+            }
+            if (idle && ContainsText(rule.NoTran, before.ProgName))
+            {
+                now.Flags |= TuxIdleLong | TuxAlarmRow;
+                NoteAlarmServer(before.ProgName, TuxAlarmIdle);
+            }
+        }
+    }
+    // Element-wise assignment keeps the previous copy's string storage.
+    m_previous = m_servers;
+}
+
+int TuxMonitorModel::NoteAlarmServer(const wxString& name, int kind)
+{
+    wxString* list = nullptr;
+    switch (kind)
+    {
+    case TuxAlarmDied:
+        list = &m_died;
+        break;
+    case TuxAlarmBusy:
+        list = &m_busy;
+        break;
+    case TuxAlarmIdle:
+        list = &m_idle;
+        break;
+    default:
+        return 1;
+    }
+    // Look for the whole entry, so that SVR is still filed after SVR1.
+    const wxString entry = "[ " + name + "] ";
+    if (list->find(entry) == wxString::npos)
+        *list += entry;
+    return 1;
+}
+
+TuxAlarmReport TuxMonitorModel::TakeAlarms()
+{
+    TuxAlarmReport report;
+    struct Kind
+    {
+        wxString* list;
+        const char* suffix;
+    };
+    const Kind kinds[] = {{&m_died, " Died!!!"},
+                          {&m_busy, " Busy Too Long!!!"},
+                          {&m_idle, " Idle Too Long!!!"}};
+    for (const Kind& k : kinds)
+    {
+        if (k.list->empty())
+            continue;
+        *k.list += k.suffix;
+        report.text += *k.list;
+        report.lines.push_back(*k.list);
+        k.list->clear();
+    }
+    return report;
+}
+
+wxString TuxMonitorModel::TakeCoreFind()
+{
+    wxString value;
+    value.swap(m_system.CoreFind);
+    return value;
+}
+
+wxString TuxMonitorModel::TakeReason()
+{
+    wxString value;
+    value.swap(m_system.Reason);
+    return value;
+}

@@ -1,0 +1,310 @@
+#include "tuxedo/tux_monitor_model.h"
+
+#include "common/text.h"
+#include "tux_report_gen.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+std::string Report(const std::string& children, const std::string& root = "MONITOR")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + root + " Date=\"D1\">" + children +
+           "</" + root + ">";
+}
+
+std::string Server(const std::string& name, const std::string& rq, const std::string& svc,
+                   const std::string& pid = "100")
+{
+    return "<SERVER Server=\"" + name + "\" Queueid=\"Q\" ProcessID=\"" + pid + "\" RqDone=\"" +
+           rq + "\" CurrSvc=\"" + svc + "\" SvrMin=\"1\" SvrMax=\"2\" UseMem=\"10K\"/>";
+}
+
+std::string Queue(const std::string& name, const std::string& queued)
+{
+    return "<QUEUE Server=\"" + name + "\" Queueid=\"77\" SrvCnt=\"1\" Queued=\"" + queued + "\"/>";
+}
+
+// "name/flags" for each server, in array order.
+std::string ServerSummary(const TuxMonitorModel& m)
+{
+    std::string out;
+    for (const TuxServerRec& s : m.Servers())
+        out += (out.empty() ? "" : " ") + std::string(s.ProgName.utf8_str()) + "/" +
+               std::to_string(s.Flags);
+    return out;
+}
+
+std::string QueueSummary(const TuxMonitorModel& m)
+{
+    std::string out;
+    for (const TuxQueueRec& q : m.Queues())
+        out += (out.empty() ? "" : " ") + std::string(q.ProgName.utf8_str()) + "/" +
+               std::to_string(q.Flags);
+    return out;
+}
+
+struct ParseCase
+{
+    const char* name;
+    std::string report;
+    TuxFilter filter;
+    const char* queuedThreshold;
+    int result;
+    const char* servers; // ServerSummary after the parse
+    const char* queues = ""; // QueueSummary after the parse
+};
+
+TuxFilter Kinds(int serverKind, int queueKind)
+{
+    TuxFilter f;
+    f.serverKind = serverKind;
+    f.queueKind = queueKind;
+    return f;
+}
+
+TuxFilter Names(const char* servers, const char* queues = "*")
+{
+    TuxFilter f;
+    f.serverText = servers;
+    f.queueText = queues;
+    return f;
+}
+
+const ParseCase kCases[] = {
+    // names are compared case-sensitively
+    {"LowerCaseRootRejected", Report(Server("A", "1", "IDLE"), "monitor"), {}, "", -1, "", ""},
+    {"OtherRootRejected", Report(Server("A", "1", "IDLE"), "REPORT"), {}, "", -1, "", ""},
+    {"EmptyTextRejected", "", {}, "", -1, "", ""},
+    {"PlainTextRejected", "this is not xml", {}, "", -1, "", ""},
+    {"TruncatedRejected", Report(Server("A", "1", "IDLE")).substr(0, 90), {}, "", -1, "", ""},
+    {"EmptyMonitorAccepted", Report(""), {}, "", 1, "", ""},
+    // a missing CurrSvc reads "N/A": neither idle nor, for the filter, hidden when busy
+    {"MissingCurrSvcAllKinds",
+     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(0, 0), "", 1, "A/1", ""},
+    {"MissingCurrSvcIdleOnly",
+     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(1, 0), "", 1, "A/0", ""},
+    {"MissingCurrSvcBusyOnly",
+     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(2, 0), "", 1, "A/1", ""},
+    // a queue above the threshold is marked 0x10 on top of its filter bit
+    {"QueueThreshold", Report(Queue("Q6", "6") + Queue("Q5", "5")), {}, "5", 1, "", "Q5/1 Q6/17"},
+    // an empty threshold counts as 0
+    {"EmptyThresholdMarksAnyWaiting", Report(Queue("Q0", "0") + Queue("Q1", "1")), {}, "", 1, "",
+     "Q0/1 Q1/17"},
+    {"IdleQueuesOnly", Report(Queue("Q0", "0") + Queue("Q1", "1")), Kinds(0, 1), "99", 1, "",
+     "Q0/1 Q1/0"},
+    {"BusyQueuesOnly", Report(Queue("Q0", "0") + Queue("Q1", "1")), Kinds(0, 2), "99", 1, "",
+     "Q0/0 Q1/1"},
+    {"AscendingRqDone", Report(Server("TEN", "10", "IDLE") + Server("NINE", "9", "IDLE")), {}, "",
+     1, "NINE/1 TEN/1"},
+    // the 16-bit key wraps: 40000 is negative
+    {"SixteenBitKeyWraps", Report(Server("BIG", "40000", "IDLE") + Server("TEN", "10", "IDLE")),
+     {}, "", 1, "BIG/1 TEN/1", ""},
+    // equal keys stay in document order
+    {"StableForEqualKeys",
+     Report(Server("A", "5", "X") + Server("B", "3", "X") + Server("C", "5", "X") +
+            Server("D", "3", "X") + Server("E", "N/A", "X")),
+     {}, "", 1, "E/1 B/1 D/1 A/1 C/1", ""},
+    // a name filter overrides the kind selection; SVR is a substring of the filter
+    {"NameFilterOverridesKind",
+     Report(Server("SVRA", "1", "SVC") + Server("SVR", "2", "IDLE") + Server("SVRC", "3", "IDLE")),
+     [] {
+         TuxFilter f = Names("SVRA;SVRB");
+         f.serverKind = 1;
+         return f;
+     }(),
+     "", 1, "SVRA/1 SVR/1 SVRC/0", ""},
+    {"EmptyNameFilterHidesAll", Report(Server("A", "1", "IDLE") + Queue("Q", "0")), Names("", ""),
+     "9", 1, "A/0", "Q/0"},
+    {"IdleServersOnly", Report(Server("A", "1", "IDLE") + Server("B", "2", "SVC_X")), Kinds(1, 0),
+     "", 1, "A/1 B/0"},
+    {"BusyServersOnly", Report(Server("A", "1", "IDLE") + Server("B", "2", "SVC_X")), Kinds(2, 0),
+     "", 1, "A/0 B/1"},
+    // element order in the document does not matter; unknown and nested elements are skipped
+    {"AnyElementOrder",
+     Report("<SYSTEM SvrCnt=\"1\"/><FOO/>" + Queue("Q", "0") + "<INITBUF/>" +
+            "<X>" + Server("NESTED", "1", "IDLE") + "</X>text" + Server("A", "1", "IDLE")),
+     {}, "9", 1, "A/1", "Q/1"},
+};
+
+class ParseTable : public ::testing::TestWithParam<ParseCase>
+{
+};
+
+TEST_P(ParseTable, Parses)
+{
+    const ParseCase& c = GetParam();
+    TuxMonitorModel model;
+    model.SetFilter(c.filter);
+    TuxAlarmRule rule;
+    rule.Queued = c.queuedThreshold;
+    model.SetRule(rule);
+    EXPECT_EQ(model.ParseTuxReport(c.report), c.result);
+    EXPECT_EQ(ServerSummary(model), c.servers);
+    EXPECT_EQ(QueueSummary(model), c.queues);
+}
+
+INSTANTIATE_TEST_SUITE_P(TuxReport, ParseTable, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+} // namespace
+
+TEST(TuxReport, MissingAttributesReadNotAvailable)
+{
+    TuxMonitorModel model;
+    ASSERT_EQ(model.ParseTuxReport("<MONITOR><SERVER/><QUEUE/><CLIENT/><SYSTEM/><ERROR/>"
+                                   "<INITBUF/></MONITOR>"),
+              1);
+    const TuxServerRec& s = model.Servers().at(0);
+    for (const wxString* f : {&s.ProgName, &s.QueueName, &s.ProcessID, &s.RqDone, &s.SvrMin,
+                              &s.SvrMax, &s.CurrSvc, &s.UseMem})
+        EXPECT_EQ(*f, "N/A");
+    EXPECT_EQ(s.Spare, "");
+    EXPECT_EQ(model.Queues().at(0).Queued, "N/A");
+    EXPECT_EQ(model.Clients().at(0).ConTime, "N/A");
+    EXPECT_EQ(model.System().CoreFind, "N/A");
+    EXPECT_EQ(model.System().Reason, "N/A");
+    EXPECT_EQ(model.Counts().CltCnt, "N/A");
+    EXPECT_EQ(model.Init().AgentVersion, "N/A");
+    EXPECT_EQ(model.LastUpdate(), "N/A");
+}
+
+TEST(TuxReport, FieldsLandInTheirPlaces)
+{
+    TuxMonitorModel model;
+    ASSERT_EQ(model.ParseTuxReport(
+                  "<MONITOR Date=\"2026-03-01\">"
+                  "<SERVER Server=\"P\" Queueid=\"QN\" ProcessID=\"42\" RqDone=\"7\" "
+                  "CurrSvc=\"S\" SvrMin=\"1\" SvrMax=\"3\" UseMem=\"9K\"/>"
+                  "<QUEUE Server=\"P\" Queueid=\"65537\" SrvCnt=\"2\" Queued=\"0\"/>"
+                  "<CLIENT Name=\"c\" ClientPID=\"5\" ClientAddr=\"//h:1\" Status=\"IDLE\" "
+                  "ConTime=\"60\"/>"
+                  "<SYSTEM CoreFind=\"core.1\" ErrorFind=\"e\" WarnFind=\"w\" LargeFile=\"l\" "
+                  "FreeMem=\"fm\" IdleCPU=\"97\" SvrCnt=\"1\" QueCnt=\"2\" CltCnt=\"3\"/>"
+                  "<INITBUF TuxVersion=\"tv\" OSVersion=\"os\" TuxBootAt=\"boot\" "
+                  "AgentVersion=\"av\"/></MONITOR>"),
+              1);
+    const TuxServerRec& s = model.Servers().at(0);
+    EXPECT_EQ(s.QueueName, "QN");
+    EXPECT_EQ(s.ProcessID, "42");
+    EXPECT_EQ(s.RqDone, "7");
+    EXPECT_EQ(s.CurrSvc, "S");
+    EXPECT_EQ(s.SvrMax, "3");
+    EXPECT_EQ(s.UseMem, "9K");
+    const TuxQueueRec& q = model.Queues().at(0);
+    EXPECT_EQ(q.Queueid, "65537");
+    EXPECT_EQ(q.SrvCnt, "2");
+    const TuxClientRec& c = model.Clients().at(0);
+    EXPECT_EQ(c.ClientAddr, "//h:1");
+    EXPECT_EQ(c.Status, "IDLE");
+    EXPECT_EQ(c.ConTime, "60");
+    EXPECT_EQ(model.System().CoreFind, "core.1");
+    EXPECT_EQ(model.System().IdleCPU, "97");
+    EXPECT_EQ(model.Counts().QueCnt, "2");
+    EXPECT_EQ(model.Init().TuxBootAt, "boot");
+    EXPECT_EQ(model.LastUpdate(), "2026-03-01");
+}
+
+TEST(TuxReport, SiteValuesPersistAcrossReportsThatLackThem)
+{
+    TuxMonitorModel model;
+    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport({})), 1);
+    EXPECT_EQ(model.Servers().size(), 20u);
+    EXPECT_EQ(model.Clients().size(), 50u);
+    const wxString version = model.Init().TuxVersion;
+    const wxString freeMem = model.System().FreeMem;
+    ASSERT_EQ(model.ParseTuxReport("<MONITOR Date=\"later\"/>"), 1);
+    EXPECT_TRUE(model.Servers().empty());
+    EXPECT_TRUE(model.Queues().empty());
+    EXPECT_TRUE(model.Clients().empty());
+    EXPECT_EQ(model.Init().TuxVersion, version);
+    EXPECT_EQ(model.System().FreeMem, freeMem);
+    EXPECT_EQ(model.Counts().SvrCnt, "20");
+    EXPECT_EQ(model.LastUpdate(), "later");
+}
+
+TEST(TuxReport, RejectedReportChangesNothing)
+{
+    TuxMonitorModel model;
+    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport({})), 1);
+    const TuxServerList servers = model.Servers();
+    const wxString date = model.LastUpdate();
+    for (const char* bad : {"", "<MONITOR>", "<monitor/>", "<MONITOR><SERVER></MONITOR>"})
+    {
+        EXPECT_EQ(model.ParseTuxReport(bad), -1) << bad;
+        EXPECT_EQ(model.Servers().size(), servers.size());
+        EXPECT_EQ(model.Servers().front().ProcessID, servers.front().ProcessID);
+        EXPECT_EQ(model.LastUpdate(), date);
+    }
+}
+
+TEST(TuxReport, CoreFindAndReasonAreTakenOnce)
+{
+    TuxMonitorModel model;
+    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport({1, 1, 1, 1, 0, true})), 1);
+    EXPECT_EQ(model.TakeReason(), "tmadmin failed: TPESYSTEM");
+    EXPECT_EQ(model.TakeReason(), "");
+    EXPECT_EQ(model.TakeCoreFind(), "");
+}
+
+TEST(TuxReport, OddBytesAndEscapesInAttributes)
+{
+    TuxMonitorModel model;
+    // invalid UTF-8, an escaped ampersand and quote, and real UTF-8
+    const std::string report = "<MONITOR><SERVER Server=\"bad\xff\xfe\" CurrSvc=\"a&amp;b&quot;\"/>"
+                               "<CLIENT Name=\"caf\xc3\xa9\"/></MONITOR>";
+    ASSERT_EQ(model.ParseTuxReport(report), 1);
+    EXPECT_EQ(model.Servers().at(0).ProgName.length(), 5u);
+    EXPECT_EQ(model.Servers().at(0).CurrSvc, "a&b\"");
+    EXPECT_EQ(model.Clients().at(0).Name, wxString::FromUTF8("caf\xc3\xa9"));
+}
+
+TEST(TuxReport, HugeValuesAndLargeReports)
+{
+    TuxMonitorModel model;
+    const std::string huge(1 << 20, '9');
+    ASSERT_EQ(model.ParseTuxReport("<MONITOR>" + Server("A", huge, "IDLE") +
+                                   Server("B", "-99999999999999999999", "IDLE") + "</MONITOR>"),
+              1);
+    EXPECT_EQ(model.Servers().size(), 2u);
+
+    TuxReportShape big;
+    big.servers = 20000;
+    big.queues = 10000;
+    big.clients = 70000;
+    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport(big)), 1);
+    EXPECT_EQ(model.Servers().size(), 20000u);
+    EXPECT_EQ(model.Clients().size(), 70000u);
+    for (size_t i = 1; i < model.Servers().size(); ++i)
+        ASSERT_LE(static_cast<int16_t>(AtoiText(model.Servers()[i - 1].RqDone)),
+                  static_cast<int16_t>(AtoiText(model.Servers()[i].RqDone)));
+}
+
+TEST(TuxReport, DeepNestingIsHarmless)
+{
+    std::string deep = "<MONITOR>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<X>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "</X>";
+    deep += "</MONITOR>";
+    TuxMonitorModel model;
+    EXPECT_EQ(model.ParseTuxReport(deep), 1);
+    EXPECT_EQ(model.ParseTuxReport(deep.substr(0, deep.size() / 2)), -1);
+}
+
+// Fault 8: the array is sorted once, stably; reusing the storage between
+// reports must not leak values from the previous report into shorter ones.
+TEST(TuxReport, ReusedStorageHoldsOnlyTheNewReport)
+{
+    TuxMonitorModel model;
+    TuxReportShape shape;
+    shape.servers = 300;
+    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport(shape)), 1);
+    ASSERT_EQ(model.ParseTuxReport(Report(Server("ONLY", "3", "IDLE", "9"))), 1);
+    ASSERT_EQ(model.Servers().size(), 1u);
+    EXPECT_EQ(model.Servers()[0].ProgName, "ONLY");
+    EXPECT_EQ(model.Servers()[0].ProcessID, "9");
+}
