@@ -16,3 +16,22 @@ void OnNextModal(std::function<void(wxDialog&)> script, int timeoutMs = 5000);
 
 // A click on a button (or any control that sends wxEVT_BUTTON).
 void Click(wxWindow* button);
+
+#include <wx/window.h>
+
+#include <vector>
+
+// The descendants of a window that are of type T, in creation order: lets a
+// test reach the controls of a dialog it did not create itself.
+template <typename T> std::vector<T*> Descendants(wxWindow* root)
+{
+    std::vector<T*> found;
+    for (wxWindow* child : root->GetChildren())
+    {
+        if (auto* match = dynamic_cast<T*>(child))
+            found.push_back(match);
+        const std::vector<T*> deeper = Descendants<T>(child);
+        found.insert(found.end(), deeper.begin(), deeper.end());
+    }
+    return found;
+}

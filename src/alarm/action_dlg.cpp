@@ -1,0 +1,83 @@
+#include "alarm/action_dlg.h"
+
+#include <wx/button.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos,
+                     const wxSize& size, long style)
+    : wxDialog(parent, id, title, pos, size, style)
+{
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    const int border = wxALL;
+
+    auto* sound = new wxStaticBoxSizer(wxHORIZONTAL, this, "PlaySound Setting");
+    wxWindow* soundBox = sound->GetStaticBox();
+    m_soundFileLabel = new wxStaticText(soundBox, wxID_ANY, "SoundFile:");
+    sound->Add(m_soundFileLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_soundFile = new wxTextCtrl(soundBox, wxID_ANY);
+    sound->Add(m_soundFile, 1, border, 5);
+    m_find = new wxButton(soundBox, wxID_ANY, "Find...");
+    sound->Add(m_find, 0, border, 5);
+    top->Add(sound, 0, wxEXPAND | border, 5);
+
+    auto* mail = new wxStaticBoxSizer(wxVERTICAL, this, "EMail Setting");
+    wxWindow* mailBox = mail->GetStaticBox();
+    auto* mailRow1 = new wxBoxSizer(wxHORIZONTAL);
+    m_smtpSvrLabel = new wxStaticText(mailBox, wxID_ANY, "SMTP Svr:");
+    mailRow1->Add(m_smtpSvrLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_smtpSvr = new wxTextCtrl(mailBox, wxID_ANY);
+    mailRow1->Add(m_smtpSvr, 0, border, 5);
+    m_smtpUsrLabel = new wxStaticText(mailBox, wxID_ANY, "User:");
+    mailRow1->Add(m_smtpUsrLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_smtpUsr = new wxTextCtrl(mailBox, wxID_ANY);
+    mailRow1->Add(m_smtpUsr, 1, border, 5);
+    m_smtpPwdLabel = new wxStaticText(mailBox, wxID_ANY, "Pwd:");
+    mailRow1->Add(m_smtpPwdLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_smtpPwd = new wxTextCtrl(mailBox, wxID_ANY); // not masked, as designed
+    mailRow1->Add(m_smtpPwd, 1, border, 5);
+    mail->Add(mailRow1, 0, wxEXPAND);
+    auto* mailRow2 = new wxBoxSizer(wxHORIZONTAL);
+    m_mailToLabel = new wxStaticText(mailBox, wxID_ANY, "Mail To(;):");
+    mailRow2->Add(m_mailToLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_mailTo = new wxTextCtrl(mailBox, wxID_ANY);
+    mailRow2->Add(m_mailTo, 1, border, 5);
+    mail->Add(mailRow2, 0, wxEXPAND);
+    top->Add(mail, 0, wxEXPAND | border, 5);
+
+    auto* sms = new wxStaticBoxSizer(wxHORIZONTAL, this, "SMS Setting");
+    wxWindow* smsBox = sms->GetStaticBox();
+    m_smsToLabel = new wxStaticText(smsBox, wxID_ANY, "SMS To(;):");
+    sms->Add(m_smsToLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_smsTo = new wxTextCtrl(smsBox, wxID_ANY);
+    sms->Add(m_smsTo, 1, border, 5);
+    top->Add(sms, 0, wxEXPAND | border, 5);
+
+    m_line = new wxStaticLine(this, wxID_ANY);
+    top->Add(m_line, 0, wxEXPAND | border, 5);
+    m_buttons = new wxStdDialogButtonSizer();
+    m_ok = new wxButton(this, wxID_OK);
+    m_buttons->AddButton(m_ok);
+    m_cancel = new wxButton(this, wxID_CANCEL);
+    m_buttons->AddButton(m_cancel);
+    m_buttons->Realize();
+    top->Add(m_buttons, 0, wxEXPAND | border, 5);
+
+    SetSizer(top);
+    Layout();
+    Centre(wxBOTH);
+
+    Bind(wxEVT_INIT_DIALOG, &ActionDlg::OnInitDialog, this);
+    m_find->Bind(wxEVT_BUTTON, &ActionDlg::OnFindSoundFile, this);
+    m_ok->Bind(wxEVT_BUTTON, &ActionDlg::OnOK, this);
+}
+
+ActionDlg::~ActionDlg()
+{
+    Unbind(wxEVT_INIT_DIALOG, &ActionDlg::OnInitDialog, this);
+    m_find->Unbind(wxEVT_BUTTON, &ActionDlg::OnFindSoundFile, this);
+    m_ok->Unbind(wxEVT_BUTTON, &ActionDlg::OnOK, this);
+}

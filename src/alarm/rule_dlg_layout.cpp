@@ -1,0 +1,97 @@
+#include "alarm/rule_dlg_layout.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/sizer.h>
+#include <wx/dialog.h>
+#include <wx/statbox.h>
+#include <wx/statline.h>
+#include <wx/textctrl.h>
+
+ConditionRow AddConditionRow(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
+                             const wxString& buttonLabel)
+{
+    ConditionRow row;
+    row.check = new wxCheckBox(parent, wxID_ANY, label);
+    grid->Add(row.check, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    row.text = new wxTextCtrl(parent, wxID_ANY);
+    grid->Add(row.text, 1, wxEXPAND | wxALL, 5);
+    if (buttonLabel.empty())
+    {
+        grid->AddSpacer(0);
+    }
+    else
+    {
+        row.button = new wxButton(parent, wxID_ANY, buttonLabel, wxDefaultPosition, wxDefaultSize,
+                                  wxBU_EXACTFIT);
+        grid->Add(row.button, 0, wxALL, 5);
+    }
+    return row;
+}
+
+void ShowCondition(const ConditionRow& row, const wxString& field)
+{
+    row.check->SetValue(!field.empty());
+    row.text->WriteText(field);
+}
+
+wxString ReadCondition(const ConditionRow& row)
+{
+    return row.check->GetValue() ? row.text->GetValue() : wxString();
+}
+
+void ShowFlag(wxCheckBox* box, const wxString& flag)
+{
+    box->SetValue(!flag.empty());
+}
+
+wxString ReadFlag(wxCheckBox* box)
+{
+    return box->GetValue() ? wxString("TRUE") : wxString();
+}
+
+RuleLayout BeginRuleLayout(wxDialog* dialog)
+{
+    RuleLayout layout;
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    auto* conditions = new wxStaticBoxSizer(
+        wxVERTICAL, dialog, "For these happend(in one scan unit). Fill in Server Name in Blank.");
+    layout.conditionsBox = conditions->GetStaticBox();
+    layout.grid = new wxFlexGridSizer(3, 0, 0);
+    layout.grid->AddGrowableCol(1);
+    conditions->Add(layout.grid, 1, wxEXPAND);
+    top->Add(conditions, 1, wxEXPAND | wxALL, 5);
+
+    auto* actions = new wxStaticBoxSizer(wxHORIZONTAL, dialog, "For these happend, do");
+    layout.actionsBox = actions->GetStaticBox();
+    layout.actionsRow = actions;
+    top->Add(actions, 0, wxEXPAND | wxALL, 5);
+    dialog->SetSizer(top);
+    return layout;
+}
+
+wxCheckBox* AddActionBox(RuleLayout& layout, const wxString& label)
+{
+    auto* box = new wxCheckBox(layout.actionsBox, wxID_ANY, label);
+    layout.actionsRow->Add(box, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    return box;
+}
+
+void EndRuleLayout(wxDialog* dialog, RuleLayout& layout)
+{
+    layout.actionsRow->AddStretchSpacer();
+    layout.actionSetting = new wxButton(layout.actionsBox, wxID_ANY, "Action Setting");
+    layout.actionsRow->Add(layout.actionSetting, 0, wxALL, 5);
+
+    wxSizer* top = dialog->GetSizer();
+    layout.line = new wxStaticLine(dialog, wxID_ANY);
+    top->Add(layout.line, 0, wxEXPAND | wxALL, 5);
+    layout.buttons = new wxStdDialogButtonSizer();
+    layout.ok = new wxButton(dialog, wxID_OK);
+    layout.buttons->AddButton(layout.ok);
+    layout.cancel = new wxButton(dialog, wxID_CANCEL);
+    layout.buttons->AddButton(layout.cancel);
+    layout.buttons->Realize();
+    top->Add(layout.buttons, 0, wxEXPAND | wxALL, 5);
+    dialog->Layout();
+}

@@ -1,0 +1,16 @@
+#include "dialogs/halvex_database_dlg.h"
+
+#include "common/program_dir.h"
+
+#include <wx/textctrl.h>
+
+void HalvexDatabaseDlg::OnInitDialog(wxInitDialogEvent&)
+{
+    m_path->Clear();
+    m_path->WriteText(ConfigDbPath());
+}
+
+wxString HalvexDatabaseDlg::GetShownPath() const
+{
+    return m_path->GetValue();
+}
