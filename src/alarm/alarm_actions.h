@@ -20,3 +20,12 @@ int SendAlarmSms(const wxString& alarmText);
 // none). Skipped when SMTPPwd, SMTPSvr, SMTPUsr or MailTo is empty. The mail
 // dialogue runs on the GUI event loop. Always 1.
 int SendAlarmMail(const ActionSettings& settings, const wxString& alarmText);
+
+// Alarm mails still in their dialogue (GUI thread). Each mail's client and
+// message are released once the dialogue has ended: delivered, given up, or
+// retries stopped.
+size_t PendingAlarmMailCount();
+
+// Drops every alarm mail still in its dialogue or waiting for a retry; the
+// application calls it from OnExit (GUI thread).
+void DropPendingAlarmMails();

@@ -1,0 +1,345 @@
+#include "smtp/cmdline_protocol.h"
+
+#include "common/text.h"
+
+#include <wx/sckaddr.h>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+// The id under which the socket delivers its notifications to the handler.
+constexpr int kSocketId = 1;
+// The id of the host lookup results.
+constexpr int kLookupId = 2;
+
+constexpr wxSocketEventFlags kBaseNotifications =
+    wxSOCKET_INPUT_FLAG | wxSOCKET_CONNECTION_FLAG | wxSOCKET_LOST_FLAG;
+
+void* GenerationData(uint32_t generation)
+{
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(generation));
+}
+
+struct LookupResult
+{
+    uint32_t generation = 0;
+    bool ok = false;
+    std::string address; // dotted IPv4
+    unsigned short port = 0;
+};
+
+bool IsNumericIpv4(const std::string& host)
+{
+    in_addr addr{};
+    return ::inet_pton(AF_INET, host.c_str(), &addr) == 1;
+}
+
+// Runs on a lookup thread: name resolution can take many seconds and must
+// not stall the GUI thread.
+LookupResult Lookup(uint32_t generation, const std::string& host, const std::string& service,
+                    unsigned short port)
+{
+    LookupResult result;
+    result.generation = generation;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), port ? nullptr : service.c_str(), &hints,
+                                      &found) != 0 || !found)
+        return result;
+    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    char text[INET_ADDRSTRLEN] = {};
+    if (::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text))
+    {
+        result.ok = true;
+        result.address = text;
+        result.port = port ? port : ntohs(in->sin_port);
+    }
+    ::freeaddrinfo(found);
+    return result;
+}
+} // namespace
+
+struct wxCmdlineProtocolSocketEventHandler::LookupTarget
+{
+    std::mutex mutex;
+    wxEvtHandler* handler = nullptr;
+};
+
+wxBEGIN_EVENT_TABLE(wxCmdlineProtocolSocketEventHandler, wxEvtHandler)
+    EVT_SOCKET(kSocketId, wxCmdlineProtocolSocketEventHandler::OnSocketNotification)
+wxEND_EVENT_TABLE()
+
+wxCmdlineProtocolSocketEventHandler::wxCmdlineProtocolSocketEventHandler(wxCmdlineProtocol& owner)
+    : m_owner(owner), m_lookupTarget(std::make_shared<LookupTarget>())
+{
+    m_lookupTarget->handler = this;
+    Bind(wxEVT_THREAD, &wxCmdlineProtocolSocketEventHandler::OnLookupDone, this, kLookupId);
+}
+
+wxCmdlineProtocolSocketEventHandler::~wxCmdlineProtocolSocketEventHandler()
+{
+    std::lock_guard<std::mutex> lock(m_lookupTarget->mutex);
+    m_lookupTarget->handler = nullptr;
+}
+
+void wxCmdlineProtocolSocketEventHandler::OnSocketNotification(wxSocketEvent& event)
+{
+    if (reinterpret_cast<uintptr_t>(event.GetClientData()) != m_generation)
+        return; // left behind by a connection that has been closed since
+    m_owner.OnSocketEvent(event);
+}
+
+void wxCmdlineProtocolSocketEventHandler::OnLookupDone(wxThreadEvent& event)
+{
+    const auto result = event.GetPayload<LookupResult>();
+    if (result.generation != m_generation)
+        return;
+    m_owner.OnLookupDone(result.generation, result.ok, wxString::FromUTF8(result.address),
+                         result.port);
+}
+
+wxCmdlineProtocol::wxCmdlineProtocol()
+    : wxSocketClient(wxSOCKET_NOWAIT), m_handler(new wxCmdlineProtocolSocketEventHandler(*this))
+{
+}
+
+wxCmdlineProtocol::~wxCmdlineProtocol()
+{
+    Notify(false);
+    wxSocketClient::Close();
+    delete m_handler; // takes its queued notifications with it
+    m_handler = nullptr;
+}
+
+bool wxCmdlineProtocol::Close()
+{
+    // Connect() closes the previous socket itself; that must not start a new
+    // generation behind the one the new connection was given.
+    if (!m_insideConnect)
+    {
+        m_handler->NextGeneration();
+        m_receiveBuffer.clear();
+        m_discardingLine = false;
+        m_sendBuffer.clear();
+    }
+    return wxSocketClient::Close();
+}
+
+void wxCmdlineProtocol::SetHost(const wxString& host, const wxString& service)
+{
+    m_host = host;
+    m_service = service;
+    m_port = 0;
+}
+
+void wxCmdlineProtocol::SetHost(const wxString& host, unsigned short port)
+{
+    m_host = host;
+    m_service.clear();
+    m_port = port;
+}
+
+void wxCmdlineProtocol::ConnectToHost()
+{
+    if (IsConnected())
+        Close();
+    m_receiveBuffer.clear();
+    m_discardingLine = false;
+    m_sendBuffer.clear();
+
+    const uint32_t generation = m_handler->NextGeneration();
+    SetClientData(GenerationData(generation));
+    SetTimeout(60);
+    SetEventHandler(*m_handler, kSocketId);
+    SetNotify(kBaseNotifications);
+    Notify(true);
+
+    const std::string host = ToUtf8(m_host);
+    if (m_port != 0 && IsNumericIpv4(host))
+    {
+        StartConnect(m_host, m_port);
+        return;
+    }
+    std::shared_ptr<wxCmdlineProtocolSocketEventHandler::LookupTarget> target =
+        m_handler->GetLookupTarget();
+    std::thread(
+        [target, generation, host, service = ToUtf8(m_service), port = m_port]
+        {
+            LookupResult result = Lookup(generation, host, service, port);
+            std::lock_guard<std::mutex> lock(target->mutex);
+            if (!target->handler)
+                return; // the client is gone
+            auto* event = new wxThreadEvent(wxEVT_THREAD, kLookupId);
+            event->SetPayload(result);
+            wxQueueEvent(target->handler, event);
+        })
+        .detach();
+}
+
+void wxCmdlineProtocol::OnLookupDone(uint32_t generation, bool ok, const wxString& address,
+                                     unsigned short port)
+{
+    if (!ok)
+    {
+        PostLost(generation);
+        return;
+    }
+    StartConnect(address, port);
+}
+
+void wxCmdlineProtocol::StartConnect(const wxString& address, unsigned short port)
+{
+    const uint32_t generation = m_handler->Generation();
+    wxIPV4address addr;
+    if (!addr.Hostname(address) || !addr.Service(port))
+    {
+        PostLost(generation);
+        return;
+    }
+    m_insideConnect = true;
+    const bool connected = Connect(addr, false);
+    m_insideConnect = false;
+    if (connected)
+        PostNotification(wxSOCKET_CONNECTION, generation); // done at once: say so as usual
+    else if (LastError() != wxSOCKET_WOULDBLOCK)
+        PostLost(generation);
+    // else still in progress: the socket reports the outcome
+}
+
+void wxCmdlineProtocol::PostLost(uint32_t generation)
+{
+    PostNotification(wxSOCKET_LOST, generation);
+}
+
+void wxCmdlineProtocol::PostNotification(wxSocketNotify kind, uint32_t generation)
+{
+    wxSocketEvent event(kSocketId);
+    event.m_event = kind;
+    event.m_clientData = GenerationData(generation);
+    event.SetEventObject(this);
+    m_handler->AddPendingEvent(event);
+}
+
+void wxCmdlineProtocol::OnSocketEvent(wxSocketEvent& event)
+{
+    switch (event.GetSocketEvent())
+    {
+    case wxSOCKET_INPUT:
+        OnInput(event);
+        break;
+    case wxSOCKET_OUTPUT:
+        OnOutputReady();
+        break;
+    case wxSOCKET_CONNECTION:
+        OnConnect(event);
+        break;
+    case wxSOCKET_LOST:
+        OnDisconnect(event);
+        break;
+    default:
+        break;
+    }
+}
+
+void wxCmdlineProtocol::OnInput(wxSocketEvent&)
+{
+    if (!IsOk())
+        return;
+    char chunk[kReadChunk];
+    Read(chunk, sizeof chunk);
+    const wxUint32 got = LastReadCount();
+    if (got > 0)
+        ReceiveBytes(chunk, got);
+    // Whatever is still unread raises the next input notification.
+}
+
+void wxCmdlineProtocol::ReceiveBytes(const char* data, size_t count)
+{
+    const uint32_t generation = m_handler->Generation();
+    m_receiveBuffer.append(data, count);
+    while (m_handler->Generation() == generation)
+    {
+        const size_t end = m_receiveBuffer.find("\r\n");
+        if (m_discardingLine)
+        {
+            if (end == std::string::npos)
+            {
+                // Keep a trailing CR: its LF may come with the next packet.
+                const bool cr = !m_receiveBuffer.empty() && m_receiveBuffer.back() == '\r';
+                m_receiveBuffer.assign(cr ? "\r" : "");
+                return;
+            }
+            m_receiveBuffer.erase(0, end + 2);
+            m_discardingLine = false;
+            continue;
+        }
+        if (end == std::string::npos)
+        {
+            if (m_receiveBuffer.size() <= kMaxLineLength)
+                return; // wait for the rest of the line
+            // A flood without CR LF: stop collecting it, and let it count as
+            // a reply without a code.
+            const bool cr = m_receiveBuffer.back() == '\r';
+            m_receiveBuffer.assign(cr ? "\r" : "");
+            m_discardingLine = true;
+            OnResponse(std::string());
+            continue;
+        }
+        if (end > kMaxLineLength)
+        {
+            m_receiveBuffer.erase(0, end + 2);
+            OnResponse(std::string());
+            continue;
+        }
+        const std::string line = m_receiveBuffer.substr(0, end);
+        m_receiveBuffer.erase(0, end + 2);
+        OnResponse(line);
+    }
+}
+
+void wxCmdlineProtocol::SendText(const std::string& bytes)
+{
+    if (!IsConnected())
+        return; // nothing to write to; the missing reply ends the attempt
+    m_sendBuffer += bytes;
+    FlushOutput();
+}
+
+void wxCmdlineProtocol::OnOutputReady()
+{
+    FlushOutput();
+}
+
+void wxCmdlineProtocol::FlushOutput()
+{
+    constexpr size_t kWriteChunk = 64 * 1024;
+    size_t sent = 0;
+    while (sent < m_sendBuffer.size() && IsConnected())
+    {
+        const size_t n = std::min(kWriteChunk, m_sendBuffer.size() - sent);
+        Write(m_sendBuffer.data() + sent, static_cast<wxUint32>(n));
+        const wxUint32 written = LastWriteCount();
+        if (written == 0)
+            break; // the socket is full: the output notification brings us back
+        sent += written;
+    }
+    m_sendBuffer.erase(0, sent);
+    if (!IsConnected())
+        m_sendBuffer.clear(); // the connection is gone; its loss is reported separately
+    UpdateNotifications();
+}
+
+void wxCmdlineProtocol::UpdateNotifications()
+{
+    SetNotify(kBaseNotifications | (m_sendBuffer.empty() ? 0 : wxSOCKET_OUTPUT_FLAG));
+}
