@@ -62,6 +62,27 @@ struct WlsJdbcRec
     std::uint32_t Flags = 0;
 };
 
+// The domain summary of the panel. A report overwrites only what it carries:
+// without INITBUF the values of an older report stay in place.
+struct WlsDomainSummary
+{
+    wxString LastUpdate; // MONITOR Date ("0" when absent)
+    wxString DomainVersion;
+    wxString ActivationTime;
+    wxString ServerNum;
+    wxString DomainName;
+    wxString AdminServerName;
+    wxString JDKVendor;
+    wxString JDKVersion;
+    wxString OSName;
+    wxString OSVersion;
+    wxString ProductionModeEnabled;
+    wxString AgentVersion;
+    wxString GuardianEnabled; // kept, not shown
+    wxString RootDirectory;   // kept, not shown
+    wxString errMsg;          // SYSTEM errMsg, emptied once logged
+};
+
 using WlsServerList = std::vector<WlsServerRec>;
 using WlsJvmList = std::vector<WlsJvmRec>;
 using WlsThreadList = std::vector<WlsThreadRec>;
