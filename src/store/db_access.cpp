@@ -723,12 +723,12 @@ int DbAccess::InsertWlsJdbc(const WlsJdbcList& pools, const wxString& recTime)
 bool DbAccess::RecordTuxScan(const TuxQueueList& queues, const TuxServerList& servers,
                              const TuxClientList& clients, const wxString& recTime)
 {
-    if (queues.empty() && servers.empty() && clients.empty())
-        return true;
     // One commit per scan instead of one per row; a failure keeps none of it.
     return m_impl->HistoryWork(
         [&](wxSQLite3Database& db)
         {
+            if (queues.empty() && servers.empty() && clients.empty())
+                return;
             wxSQLite3Transaction transaction(&db, WXSQLITE_TRANSACTION_IMMEDIATE);
             InsertRows(db, kInsertQueue, queues, recTime);
             InsertRows(db, kInsertServer, servers, recTime);
@@ -741,11 +741,11 @@ bool DbAccess::RecordWlsScan(const WlsServerList& servers, const WlsJvmList& jvm
                              const WlsThreadList& threads, const WlsJdbcList& pools,
                              const wxString& recTime)
 {
-    if (servers.empty() && jvms.empty() && threads.empty() && pools.empty())
-        return true;
     return m_impl->HistoryWork(
         [&](wxSQLite3Database& db)
         {
+            if (servers.empty() && jvms.empty() && threads.empty() && pools.empty())
+                return;
             wxSQLite3Transaction transaction(&db, WXSQLITE_TRANSACTION_IMMEDIATE);
             InsertRows(db, kInsertWlsServer, servers, recTime);
             InsertRows(db, kInsertWlsJvm, jvms, recTime);

@@ -19,7 +19,9 @@ class wxSQLite3Database;
 //
 // SQLite failures never escape: configuration work shows one message box
 // naming the file and SQLite's message; history recording returns false and
-// leaves the message in LastError() for the panel's log.
+// leaves the message in LastError() for the panel's log. On an object whose
+// open failed, or after Close, every operation fails without a box: loads
+// give -1 (LoadActionSettings 0), writes 0, Record*Scan false.
 class DbAccess
 {
 public:
@@ -42,13 +44,17 @@ public:
     bool IsOpen() const;
     wxString Path() const;
 
-    // How long a statement waits for a file locked by another connection.
+    // How long a statement waits for a file locked by another connection;
+    // applies to later opens.
     static void SetDefaultBusyTimeout(int milliseconds); // 60000 unless a test changes it
 
-    // Sites (configuration database)
+    // Sites (configuration database). The port is stored as the number of its
+    // leading digits (0 when none) and read back as text.
     int LoadSites(); // -1 when SiteList is missing, else 1
     std::vector<SiteRecord> Sites() const;
     int InsertSite(const SiteRecord& site); // rows changed
+    // Removes ProgramFile(DatabaseFile) when asked (never a path leading out of
+    // the program directory).
     int DeleteSite(const SiteRecord& site, bool removeDatabaseFile); // rows changed
 
     // Alarm rules (site database): -1 when the table is missing, else rows read
@@ -66,7 +72,8 @@ public:
 
     // History (site database). Each Insert* writes one row per record and
     // returns the rows changed by the last statement; Record*Scan writes a
-    // whole scan in one transaction and returns false on failure.
+    // whole scan in one transaction and returns false on failure (nothing of
+    // that scan is kept). Both may run on a scan thread.
     int InsertTuxQueues(const TuxQueueList& queues, const wxString& recTime);
     int InsertTuxServers(const TuxServerList& servers, const wxString& recTime);
     int InsertTuxClients(const TuxClientList& clients, const wxString& recTime);
