@@ -129,7 +129,6 @@ bool wxCmdlineProtocol::Close()
     {
         m_handler->NextGeneration();
         m_receiveBuffer.clear();
-        m_discardingLine = false;
         m_sendBuffer.clear();
     }
     return wxSocketClient::Close();
@@ -154,7 +153,6 @@ void wxCmdlineProtocol::ConnectToHost()
     if (IsConnected())
         Close();
     m_receiveBuffer.clear();
-    m_discardingLine = false;
     m_sendBuffer.clear();
 
     const uint32_t generation = m_handler->NextGeneration();
@@ -270,28 +268,14 @@ void wxCmdlineProtocol::ReceiveBytes(const char* data, size_t count)
     while (m_handler->Generation() == generation)
     {
         const size_t end = m_receiveBuffer.find("\r\n");
-        if (m_discardingLine)
-        {
-            if (end == std::string::npos)
-            {
-                // Keep a trailing CR: its LF may come with the next packet.
-                const bool cr = !m_receiveBuffer.empty() && m_receiveBuffer.back() == '\r';
-                m_receiveBuffer.assign(cr ? "\r" : "");
-                return;
-            }
-            m_receiveBuffer.erase(0, end + 2);
-            m_discardingLine = false;
-            continue;
-        }
         if (end == std::string::npos)
         {
             if (m_receiveBuffer.size() <= kMaxLineLength)
                 return; // wait for the rest of the line
-            // A flood without CR LF: stop collecting it, and let it count as
-            // a reply without a code.
+            // A flood without CR LF: every full buffer of it counts as a
+            // reply without a code. A trailing CR stays: its LF may follow.
             const bool cr = m_receiveBuffer.back() == '\r';
             m_receiveBuffer.assign(cr ? "\r" : "");
-            m_discardingLine = true;
             OnResponse(std::string());
             continue;
         }

@@ -49,8 +49,8 @@ private:
 class wxCmdlineProtocol : public wxSocketClient
 {
 public:
-    // Replies longer than this are not SMTP; the rest of such a line is
-    // discarded and it counts as a reply without a code.
+    // Replies longer than this are not SMTP: each such stretch counts as a
+    // reply without a code, and the buffer never grows past it.
     static constexpr size_t kMaxLineLength = 4096;
     static constexpr size_t kReadChunk = 256;
 
@@ -107,7 +107,6 @@ private:
     wxCmdlineProtocolSocketEventHandler* m_handler;
     std::string m_receiveBuffer;
 
-    bool m_discardingLine = false; // inside an over-long line
     bool m_insideConnect = false;  // Connect() closes the old socket itself
     std::string m_sendBuffer;
 };

@@ -138,6 +138,7 @@ protected:
     void SetStatus(MailStatus status) { m_status = status; }
     void SetPartialRecipients() { m_partialRecipients = true; }
     const MailState& GetState() const { return *m_state; }
+    wxSMTPTimer& ReplyTimer() { return m_timer; }
 
 private:
     void NotifyIfAtRest();

@@ -1,0 +1,221 @@
+#include "smtp/mail_message.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <sstream>
+
+namespace
+{
+std::string Written(const MailMessage& message, const std::string& date = "D")
+{
+    std::ostringstream out;
+    message.WriteMessage(out, date);
+    return out.str();
+}
+
+std::string Base64(const std::string& bytes)
+{
+    return Base64Encode(bytes.data(), bytes.size());
+}
+} // namespace
+
+struct Base64Case
+{
+    const char* name;
+    std::string input;
+    std::string expected;
+};
+
+class Base64Vectors : public ::testing::TestWithParam<Base64Case>
+{
+};
+
+TEST_P(Base64Vectors, EncodesAsRfc4648)
+{
+    EXPECT_EQ(Base64(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rfc4648AndLineBreaks, Base64Vectors,
+    ::testing::Values(
+        // RFC 4648 section 10
+        Base64Case{"Empty", "", ""}, Base64Case{"f", "f", "Zg=="},
+        Base64Case{"fo", "fo", "Zm8="}, Base64Case{"foo", "foo", "Zm9v"},
+        Base64Case{"foob", "foob", "Zm9vYg=="}, Base64Case{"fooba", "fooba", "Zm9vYmE="},
+        Base64Case{"foobar", "foobar", "Zm9vYmFy"},
+        // bytes above 0x7F must not sign-extend
+        Base64Case{"HighBytes", "\xff\xfe\xfd\x80", "//79gA=="},
+        // 54 bytes are exactly one 72-character line, and the break follows it
+        Base64Case{"FullLine", std::string(54, '\0'), std::string(72, 'A') + "\r\n"},
+        // the count runs over the whole output: the 73rd character opens line two
+        Base64Case{"LineAndABit", std::string(55, '\0'), std::string(72, 'A') + "\r\nAA=="},
+        Base64Case{"TwoLines", std::string(108, '\0'),
+                   std::string(72, 'A') + "\r\n" + std::string(72, 'A') + "\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Base64, SequenceOfAllSmallBytes)
+{
+    std::string input;
+    for (int i = 0; i < 54; ++i)
+        input.push_back(static_cast<char>(i));
+    EXPECT_EQ(Base64(input),
+              "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1\r\n");
+}
+
+TEST(MailPart, FullLineOfBase64EndsWithAnEmptyLine)
+{
+    MailPart part(std::string(54, '\0'), "text", "html");
+    std::ostringstream out;
+    part.WritePart(out);
+    EXPECT_EQ(out.str(), "Content-Type: text/html\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                             std::string(72, 'A') + "\r\n\r\n");
+}
+
+TEST(MailMessage, AlarmMailBytes)
+{
+    MailMessage message("Bug report", "Your code really sucks.\nFix your code", "me@here");
+    message.AddAlternative("[ srv1] [ srv2]  Died!!!", "text", "html");
+    message.AddTo("ops@site;boss@site");
+    EXPECT_EQ(Written(message, "1234"),
+              "From: me@here\r\n"
+              "To: ops@site;boss@site\r\n"
+              "Subject: Bug report\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"---_1234-boundary-1234_---\"\r\n"
+              "\r\n"
+              "\r\n"
+              "This is a multi-part message in MIME format\r\n"
+              "\r\n"
+              "-----_1234-boundary-1234_---\r\n"
+              "Content-Type: multipart/alternative; boundary=\"---_1234-02-boundary-02-1234_---\"\r\n"
+              "\r\n"
+              "-----_1234-02-boundary-02-1234_---\r\n"
+              "Content-Type: text/plain; charset=iso-8859-1\r\n"
+              "Content-Transfer-Encoding: 8bit\r\n"
+              "\r\n"
+              "Your code really sucks.\nFix your code\r\n"
+              "-----_1234-02-boundary-02-1234_---\r\n"
+              "Content-Type: text/html\r\n"
+              "Content-Transfer-Encoding: base64\r\n"
+              "\r\n"
+              "WyBzcnYxXSBbIHNydjJdICBEaWVkISEh\r\n"
+              "-----_1234-02-boundary-02-1234_-----\r\n"
+              "-----_1234-boundary-1234_-----\r\n"
+              ".\r\n");
+}
+
+TEST(MailMessage, NoAlternativesNoToLine)
+{
+    MailMessage message("S", "body", "me@here");
+    EXPECT_EQ(Written(message),
+              "From: me@here\r\n"
+              "Subject: S\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"---_D-boundary-D_---\"\r\n"
+              "\r\n"
+              "\r\n"
+              "This is a multi-part message in MIME format\r\n"
+              "\r\n"
+              "-----_D-boundary-D_---\r\n"
+              "Content-Type: text/plain; charset=iso-8859-1\r\n"
+              "Content-Transfer-Encoding: 8bit\r\n"
+              "\r\n"
+              "body\r\n"
+              "-----_D-boundary-D_-----\r\n"
+              ".\r\n");
+}
+
+TEST(MailMessage, TwoAlternativesInOrder)
+{
+    MailMessage message("S", "b", "f");
+    message.AddAlternative("foo", "text", "html");
+    message.AddAlternative("foobar", "application", "octet-stream");
+    const std::string text = Written(message);
+    const std::string first = "-----_D-02-boundary-02-D_---\r\nContent-Type: text/html\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\nZm9v\r\n";
+    const std::string second = "-----_D-02-boundary-02-D_---\r\n"
+                               "Content-Type: application/octet-stream\r\n"
+                               "Content-Transfer-Encoding: base64\r\n\r\nZm9vYmFy\r\n"
+                               "-----_D-02-boundary-02-D_-----\r\n-----_D-boundary-D_-----\r\n.\r\n";
+    EXPECT_NE(text.find(first + second), std::string::npos) << text;
+}
+
+TEST(MailMessage, BoundariesShareOneDigitsOnlyDate)
+{
+    MailMessage message("S", "b", "f");
+    message.AddAlternative("x", "text", "html");
+    std::ostringstream out;
+    message.WriteMessage(out);
+    const std::string text = out.str();
+    const std::string mark = "boundary=\"---_";
+    const size_t start = text.find(mark) + mark.size();
+    const std::string date = text.substr(start, text.find("-boundary-", start) - start);
+    ASSERT_FALSE(date.empty());
+    for (char c : date)
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(c))) << date;
+    EXPECT_NE(text.find("---_" + date + "-boundary-" + date + "_---\""), std::string::npos);
+    EXPECT_NE(text.find("---_" + date + "-02-boundary-02-" + date + "_---\""), std::string::npos);
+}
+
+TEST(MailMessage, RecipientBookkeeping)
+{
+    MailMessage message("S", "b", "f");
+    message.AddTo("a");
+    message.AddTo("b");
+    message.AddTo("a");
+    std::string next;
+    ASSERT_TRUE(message.GetNextRecipient(next));
+    EXPECT_EQ(next, "a");
+    EXPECT_EQ(message.GetPending().size(), 3u); // looking does not take it
+
+    // Only the first of two equal pending entries goes.
+    message.SetRecipientStatus("a", Accepted);
+    EXPECT_EQ(message.GetPending(), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(message.GetRecipients(Accepted), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(message.GetTo(), (std::vector<std::string>{"a", "b", "a"}));
+
+    message.SetRecipientStatus("b", PermanentFailure);
+    message.SetRecipientStatus("a", TemporaryFailure);
+    EXPECT_FALSE(message.GetNextRecipient(next));
+}
+
+struct RegroupCase
+{
+    const char* name;
+    MailStatus attempt;
+    std::vector<std::string> pending, refused, deferred, accepted, delivered;
+};
+
+class RecipientRegrouping : public ::testing::TestWithParam<RegroupCase>
+{
+};
+
+// Before: pending p, refused r, temporarily refused t1 t2, accepted a.
+TEST_P(RecipientRegrouping, MovesListsInOrder)
+{
+    MailMessage message("S", "b", "f");
+    for (const char* who : {"r", "t1", "t2", "a", "p"})
+        message.AddTo(who);
+    message.SetRecipientStatus("r", PermanentFailure);
+    message.SetRecipientStatus("t1", TemporaryFailure);
+    message.SetRecipientStatus("t2", TemporaryFailure);
+    message.SetRecipientStatus("a", Accepted);
+    message.UpdateRecipientLists(GetParam().attempt);
+
+    const RegroupCase& want = GetParam();
+    EXPECT_EQ(message.GetPending(), want.pending);
+    EXPECT_EQ(message.GetRecipients(PermanentFailure), want.refused);
+    EXPECT_EQ(message.GetRecipients(TemporaryFailure), want.deferred);
+    EXPECT_EQ(message.GetRecipients(Accepted), want.accepted);
+    EXPECT_EQ(message.GetRecipients(Delivered), want.delivered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByAttemptStatus, RecipientRegrouping,
+    ::testing::Values(
+        RegroupCase{"Permanent", PermanentFailure, {"t1", "t2"}, {"r", "p", "a"}, {}, {}, {}},
+        RegroupCase{"Temporary", TemporaryFailure, {"p", "t1", "t2", "a"}, {"r"}, {}, {}, {}},
+        RegroupCase{"Delivered", Delivered, {"p", "t1", "t2"}, {"r"}, {}, {}, {"a"}},
+        RegroupCase{"InProgressMovesNothing", InProgress, {"p"}, {"r"}, {"t1", "t2"}, {"a"}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
