@@ -12,6 +12,7 @@ struct SharedLog
     std::FILE* file = nullptr;
     wxLog* target = nullptr;
     wxLog* before = nullptr;
+    wxString timestampBefore;
     int users = 0;
 };
 
@@ -25,13 +26,15 @@ SharedLog& Shared()
 TuxLogFile::TuxLogFile()
 {
     SharedLog& s = Shared();
-    if (s.users++ == 0)
+    ++s.users;
+    if (!s.file) // the first panel, or none could open the file yet
     {
         s.file = std::fopen(FileName(), "w+");
         if (s.file)
         {
             s.target = new wxLogStderr(s.file);
             s.before = wxLog::SetActiveTarget(s.target);
+            s.timestampBefore = wxLog::GetTimestamp();
         }
     }
     else if (s.file)
@@ -49,12 +52,18 @@ TuxLogFile::TuxLogFile()
 TuxLogFile::~TuxLogFile()
 {
     SharedLog& s = Shared();
-    if (--s.users > 0 || !s.file)
+    if (--s.users > 0)
         return;
+    if (!s.file)
+    {
+        s = SharedLog();
+        return;
+    }
     if (wxLog::GetActiveTarget() == s.target)
     {
         wxLog::FlushActive();
         wxLog::SetActiveTarget(s.before);
+        wxLog::SetTimestamp(s.timestampBefore);
         delete s.target;
         std::fclose(s.file);
     }

@@ -1,0 +1,475 @@
+#include "tuxedo/halvex_panel.h"
+
+#include "common/clock.h"
+#include "common/ids.h"
+#include "common/virtual_report_list.h"
+#include "fake_tux_agent.h"
+#include "support/prompt_recorder.h"
+#include "support/pump.h"
+#include "support/temp_home.h"
+#include "tux_report_gen.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/filefn.h>
+#include <wx/frame.h>
+#include <wx/log.h>
+#include <wx/textctrl.h>
+#include <wx/thread.h>
+#include <wx/wxsqlite3.h>
+
+#include <mutex>
+
+namespace
+{
+std::string Server(const std::string& name, const std::string& pid, const std::string& rq,
+                   const std::string& svc)
+{
+    return "<SERVER Server=\"" + name + "\" Queueid=\"Q\" ProcessID=\"" + pid + "\" RqDone=\"" +
+           rq + "\" CurrSvc=\"" + svc + "\" SvrMin=\"1\" SvrMax=\"2\" UseMem=\"8K\"/>";
+}
+
+std::string Monitor(const std::string& children)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><MONITOR Date=\"2026-03-01 10:00:00\">"
+           "<INITBUF TuxVersion=\"Tuxedo 12\" OSVersion=\"Linux\" TuxBootAt=\"boot\" "
+           "AgentVersion=\"3.3\"/><SYSTEM CoreFind=\"\" FreeMem=\"512M\" IdleCPU=\"90\" "
+           "SvrCnt=\"2\" QueCnt=\"1\" CltCnt=\"1\"/>" +
+           children + "</MONITOR>";
+}
+
+class HalvexPanelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_cwd = wxGetCwd();
+        ASSERT_TRUE(wxSetWorkingDirectory(m_home.Dir())); // CorvaneLog.txt lands here
+        m_frame = new wxFrame(nullptr, wxID_ANY, "Tuxedo", wxDefaultPosition, wxSize(1000, 700));
+        m_frame->Show();
+        m_agent.SetReports({MakeTuxReport({})});
+    }
+
+    void TearDown() override
+    {
+        if (m_panel)
+            m_panel->Destroy();
+        m_frame->Destroy();
+        PumpFor(20);
+        wxSetWorkingDirectory(m_cwd);
+    }
+
+    HalvexPanel* MakePanel(const wxString& name = "tux1", bool keep = true)
+    {
+        PromptRecorder creating; // the notices of new database files
+        auto* panel = new HalvexPanel(m_frame, AgentLink::Timeouts{2000, 4000});
+        SiteRecord site;
+        site.SiteName = name;
+        site.SiteType = "TUXEDO";
+        site.SiteIP = "127.0.0.1";
+        site.SitePort = wxString::Format("%u", m_agent.Port());
+        site.DatabaseFile = name + ".db";
+        panel->SetSite(site);
+        if (keep)
+            m_panel = panel;
+        m_frame->Layout();
+        return panel;
+    }
+
+    template <class T>
+    T* Find(int id) const
+    {
+        return dynamic_cast<T*>(m_panel->FindWindow(id));
+    }
+    template <class T>
+    T* FindLabel(const wxString& label) const
+    {
+        return dynamic_cast<T*>(wxWindow::FindWindowByLabel(label, m_panel));
+    }
+
+    wxString Log() const { return Find<wxTextCtrl>(CorvaneId::LogArea)->GetValue(); }
+    wxString StartLabel() const { return Find<wxButton>(CorvaneId::StartStop)->GetLabel(); }
+    VirtualReportList* Servers() const { return Find<VirtualReportList>(CorvaneId::ServerList); }
+
+    void Click(wxWindow* control, wxEventType type = wxEVT_BUTTON)
+    {
+        wxCommandEvent event(type, control->GetId());
+        event.SetEventObject(control);
+        if (auto* box = dynamic_cast<wxCheckBox*>(control))
+            event.SetInt(box->GetValue());
+        control->ProcessWindowEvent(event);
+    }
+    void Click(int id) { Click(m_panel->FindWindow(id)); }
+
+    void SetInterval(const wxString& text) { Find<wxTextCtrl>(CorvaneId::Interval)->SetValue(text); }
+
+    void StartRunning()
+    {
+        SetInterval("15");
+        PromptRecorder none;
+        ASSERT_EQ(m_panel->StartMonitor(), 1);
+        EXPECT_TRUE(none.Messages().empty());
+    }
+
+    // What a timer tick does, then waits until the scan's display is done.
+    void Poll()
+    {
+        const int shown = m_panel->ReportsShown();
+        ASSERT_TRUE(m_panel->RunScanNow());
+        m_panel->WaitForScan();
+        ASSERT_TRUE(PumpUntil([&] { return m_panel->ReportsShown() > shown; }));
+    }
+
+    TempHome m_home;
+    FakeTuxAgent m_agent;
+    wxString m_cwd;
+    wxFrame* m_frame = nullptr;
+    HalvexPanel* m_panel = nullptr;
+};
+
+int Count(wxSQLite3Database& db, const char* sql)
+{
+    return db.ExecuteScalar(sql);
+}
+} // namespace
+
+TEST_F(HalvexPanelTest, LayoutControlsAndColumns)
+{
+    MakePanel();
+    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_EQ(Find<wxTextCtrl>(CorvaneId::Interval)->GetValue(), "30");
+    EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::ServerFilter)->IsEnabled());
+    EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::QueueFilter)->IsEnabled());
+    ASSERT_NE(FindLabel<wxCheckBox>("Record to Database!"), nullptr);
+    EXPECT_FALSE(FindLabel<wxCheckBox>("Record to Database!")->GetValue());
+    EXPECT_FALSE(FindLabel<wxButton>("Custome View")->IsShown());
+    EXPECT_NE(FindLabel<wxButton>("Alarm Set"), nullptr);
+    EXPECT_EQ(FindLabel<wxButton>("Alarm Set")->GetId(), CorvaneId::AlarmSet);
+    EXPECT_EQ(Servers()->GetColumnCount(), 8);
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT);
+    Servers()->GetColumn(6, column);
+    EXPECT_EQ(column.GetText(), "CurrentService");
+    EXPECT_EQ(Find<wxListCtrl>(CorvaneId::QueueList)->GetColumnCount(), 4);
+    EXPECT_EQ(Find<wxListCtrl>(CorvaneId::ClientList)->GetColumnCount(), 5);
+    EXPECT_TRUE(Servers()->HasFlag(wxLC_VIRTUAL));
+}
+
+TEST_F(HalvexPanelTest, IntervalBelowFifteenIsRefusedAfterTheHandshake)
+{
+    MakePanel();
+    for (const char* interval : {"14", "abc", "", "0"})
+    {
+        SetInterval(interval);
+        PromptRecorder prompts;
+        EXPECT_EQ(m_panel->StartMonitor(), -1);
+        ASSERT_EQ(prompts.Texts(), std::vector<wxString>{"Interval can not set below 15!"})
+            << interval;
+        EXPECT_EQ(prompts.Messages()[0].caption, "Message");
+        EXPECT_FALSE(m_panel->IsRunning());
+        EXPECT_EQ(StartLabel(), "Start");
+    }
+    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[[[["; }));
+}
+
+TEST_F(HalvexPanelTest, StartPollAndStopWithConfirmation)
+{
+    MakePanel();
+    m_agent.SetReports({Monitor(Server("SVRA", "10", "5", "IDLE") + Server("SVRB", "11", "6", "SVC")),
+                        Monitor(Server("SVRA", "10", "7", "IDLE"))});
+    SetInterval("15");
+    {
+        PromptRecorder prompts;
+        Click(CorvaneId::StartStop);
+        EXPECT_TRUE(prompts.Messages().empty());
+    }
+    ASSERT_TRUE(m_panel->IsRunning());
+    EXPECT_EQ(m_panel->IntervalMs(), 15000);
+    EXPECT_TRUE(m_panel->Timer().IsRunning());
+    EXPECT_EQ(m_panel->Timer().GetInterval(), 15000);
+    EXPECT_EQ(StartLabel(), "Stop");
+    EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled());
+    ASSERT_EQ(Servers()->GetItemCount(), 2);
+    EXPECT_EQ(Servers()->CellAt(0, 0), "SVRA");
+    EXPECT_EQ(Servers()->CellAt(1, 6), "SVC");
+    auto* summary = dynamic_cast<wxListCtrl*>(m_panel->GetChildren().GetFirst()->GetData());
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(summary->GetItemText(0, 0), "Tux Version:");
+    EXPECT_EQ(summary->GetItemText(0, 1), "Tuxedo 12");
+    EXPECT_EQ(summary->GetItemText(4, 0), "Run  Queue:");
+    EXPECT_EQ(summary->GetItemText(8, 1), "512M");
+
+    Poll();
+    EXPECT_EQ(Servers()->GetItemCount(), 1);
+    EXPECT_EQ(Servers()->CellAt(0, 3), "7");
+    EXPECT_EQ(m_agent.Commands(), "[^]");
+
+    PromptRecorder prompts;
+    prompts.Answer(wxNO);
+    Click(CorvaneId::StartStop);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages()[0].text, "Stop a running tuxedo site monitor?");
+    EXPECT_EQ(prompts.Messages()[0].caption, "Confirm");
+    EXPECT_EQ(prompts.Messages()[0].style & (wxYES_NO | wxICON_QUESTION), wxYES_NO | wxICON_QUESTION);
+    EXPECT_TRUE(m_panel->IsRunning());
+    prompts.Answer(wxYES);
+    Click(CorvaneId::StartStop);
+    EXPECT_FALSE(m_panel->IsRunning());
+    EXPECT_FALSE(m_panel->Timer().IsRunning());
+    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_TRUE(Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled());
+    EXPECT_EQ(Servers()->GetItemCount(), 1); // the lists keep the last report
+    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]_"; }));
+}
+
+TEST_F(HalvexPanelTest, ConnectAndHandshakeFailures)
+{
+    MakePanel();
+    SetInterval("15");
+    m_agent.SetHandshakeAnswer('x');
+    {
+        PromptRecorder prompts;
+        EXPECT_EQ(m_panel->StartMonitor(), -1);
+        EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"HandShake to Host Failed!"});
+    }
+    SiteRecord nowhere = m_panel->Site();
+    nowhere.SitePort = "1"; // nothing listens there
+    {
+        PromptRecorder creating;
+        m_panel->SetSite(nowhere);
+    }
+    PromptRecorder prompts;
+    EXPECT_EQ(m_panel->StartMonitor(), -1);
+    EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"Connect to Host[127.0.0.1: 1] Failed!"});
+    EXPECT_EQ(prompts.Messages()[0].style & wxCENTRE, wxCENTRE);
+    EXPECT_FALSE(m_panel->IsRunning());
+}
+
+TEST_F(HalvexPanelTest, ErrorInTheFirstReportStopsAtOnce)
+{
+    MakePanel();
+    TuxReportShape shape;
+    shape.withError = true;
+    m_agent.SetReports({MakeTuxReport(shape)});
+    StartRunning();
+    EXPECT_FALSE(m_panel->IsRunning());
+    EXPECT_FALSE(m_panel->Timer().IsRunning());
+    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_TRUE(Log().EndsWith("]: [WARN]: tmadmin failed: TPESYSTEM\n")) << Log();
+    EXPECT_TRUE(Log().StartsWith("[")) << Log();
+    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^_"; }));
+}
+
+TEST_F(HalvexPanelTest, ErrorAndCoreFindInAPolledReport)
+{
+    MakePanel();
+    TuxReportShape shape;
+    shape.withError = true;
+    m_agent.SetReports({MakeTuxReport({}),
+                        Monitor("<SYSTEM CoreFind=\"core.123\"/><ERROR Reason=\"agent down\"/>")});
+    StartRunning();
+    EXPECT_EQ(Log(), ""); // an empty CoreFind writes nothing
+    Poll();
+    EXPECT_FALSE(m_panel->IsRunning());
+    const wxString log = Log();
+    EXPECT_NE(log.find("]: [WARN]: core.123\n"), wxString::npos) << log;
+    EXPECT_TRUE(log.EndsWith("]: [WARN]: agent down\n")) << log;
+    EXPECT_LT(log.find("core.123"), log.find("agent down"));
+}
+
+TEST_F(HalvexPanelTest, AgentClosingTheConnectionStopsTheMonitor)
+{
+    MakePanel();
+    StartRunning();
+    m_agent.Drop();
+    ASSERT_TRUE(PumpUntil([&] { return !m_panel->IsRunning(); }, 3000));
+    EXPECT_TRUE(Log().EndsWith("]: [WARN]: Connection to agent is broken!")) << Log();
+    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_TRUE(Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled());
+    EXPECT_FALSE(m_panel->Timer().IsRunning());
+    EXPECT_FALSE(m_panel->RunScanNow()); // no more ticks
+}
+
+TEST_F(HalvexPanelTest, ATickIsSkippedWhileAScanRuns)
+{
+    MakePanel();
+    StartRunning();
+    m_agent.SetPollDelayMs(300);
+    ASSERT_TRUE(m_panel->RunScanNow());
+    EXPECT_FALSE(m_panel->RunScanNow());
+    m_panel->WaitForScan();
+    EXPECT_TRUE(PumpUntil([&] { return m_panel->ReportsShown() == 2; }));
+    EXPECT_EQ(m_agent.Commands(), "[^]");
+}
+
+TEST_F(HalvexPanelTest, FiltersAndMarksDecideTheListedServers)
+{
+    MakePanel();
+    TuxAlarmRule rule;
+    rule.NoTran = "SVRB";
+    m_panel->SetRule(rule);
+    const std::string report = Monitor(Server("SVRA", "10", "5", "IDLE") +
+                                       Server("SVRB", "11", "6", "IDLE") +
+                                       Server("SVRC", "12", "7", "SVC_Q"));
+    m_agent.SetReports({report});
+    StartRunning();
+    EXPECT_EQ(Servers()->GetItemCount(), 3);
+
+    // "Only Show(';')" with an empty field: only the marked server stays.
+    auto* only = FindLabel<wxCheckBox>("Only Show(';')");
+    ASSERT_NE(only, nullptr);
+    only->SetValue(true);
+    Click(only, wxEVT_CHECKBOX);
+    EXPECT_TRUE(Find<wxTextCtrl>(CorvaneId::ServerFilter)->IsEnabled());
+    Click(CorvaneId::ServerApply);
+    Poll();
+    ASSERT_EQ(Servers()->GetItemCount(), 1);
+    EXPECT_EQ(Servers()->CellAt(0, 0), "SVRB");
+    EXPECT_TRUE(Servers()->IsRowRed(0));
+
+    // Unticking restores "*"; with "Busy Servers" only SVRC and the marked one.
+    only->SetValue(false);
+    Click(only, wxEVT_CHECKBOX);
+    EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::ServerFilter)->IsEnabled());
+    auto* kind = dynamic_cast<wxChoice*>(m_panel->FindWindow(CorvaneId::ServerFilter)
+                                             ->GetPrevSibling()
+                                             ->GetPrevSibling());
+    ASSERT_NE(kind, nullptr);
+    kind->SetSelection(2);
+    Click(kind, wxEVT_CHOICE);
+    Poll();
+    ASSERT_EQ(Servers()->GetItemCount(), 2);
+    EXPECT_EQ(Servers()->CellAt(0, 0), "SVRB");
+    EXPECT_EQ(Servers()->CellAt(1, 0), "SVRC");
+    EXPECT_FALSE(Servers()->IsRowRed(1));
+}
+
+TEST_F(HalvexPanelTest, AlarmsFireFromTheScanThreadAndAreLogged)
+{
+    MakePanel();
+    TuxAlarmRule rule;
+    rule.SvrDied = "SVRB";
+    rule.PlaySound = "TRUE";
+    rule.SMS = "true"; // not on
+    m_panel->SetRule(rule);
+    std::mutex mutex;
+    std::vector<wxString> played;
+    bool onScanThread = false;
+    TuxAlarmActions actions;
+    actions.playSound = [&](const wxString& file)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        played.push_back(file);
+        onScanThread = !wxIsMainThread();
+        return true;
+    };
+    actions.sendSms = [&](const wxString&)
+    {
+        ADD_FAILURE() << "SMS flag is not TRUE";
+        return 1;
+    };
+    m_panel->SetAlarmActions(actions);
+    m_agent.SetReports({Monitor(Server("SVRA", "10", "5", "IDLE") + Server("SVRB", "11", "6", "IDLE")),
+                        Monitor(Server("SVRA", "10", "5", "IDLE"))});
+    StartRunning();
+    EXPECT_TRUE(played.empty()); // no alarm evaluation for the first report
+    Poll();
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0], m_panel->Settings().SoundFile);
+    EXPECT_TRUE(onScanThread);
+    EXPECT_TRUE(Log().EndsWith("]: [WARN]: [ SVRB]  Died!!!\n")) << Log();
+}
+
+TEST_F(HalvexPanelTest, RecordingWritesEveryRecordOfEachScan)
+{
+    MakePanel();
+    const std::string report = MakeTuxReport({});
+    m_agent.SetReports({report});
+    FindLabel<wxCheckBox>("Record to Database!")->SetValue(true);
+    // Hide every server from the lists: they are recorded all the same.
+    TuxAlarmRule quiet;
+    quiet.Queued = "1000";
+    m_panel->SetRule(quiet);
+    auto* only = FindLabel<wxCheckBox>("Only Show(';')");
+    only->SetValue(true);
+    Click(only, wxEVT_CHECKBOX);
+    Click(CorvaneId::ServerApply);
+
+    StartRunning();
+    EXPECT_EQ(Servers()->GetItemCount(), 0);
+    const wxString firstTime = RecTimeNow();
+    ASSERT_TRUE(PumpUntil([&] { return RecTimeNow() != firstTime; }, 2500));
+    Poll();
+
+    wxSQLite3Database db;
+    db.Open(m_home.File("tux1.db"));
+    EXPECT_EQ(Count(db, "select count(*) from ServerList"), 2 * 20);
+    EXPECT_EQ(Count(db, "select count(*) from QueueList"), 2 * 5);
+    EXPECT_EQ(Count(db, "select count(*) from ClientList"), 2 * 50);
+    EXPECT_EQ(Count(db, "select count(distinct RecTime) from (select RecTime from ServerList "
+                        "union all select RecTime from QueueList union all select RecTime "
+                        "from ClientList)"),
+              2);
+    for (const char* table : {"WlsSvrlist", "wlsjvmlist", "wlsthdlist", "wlsjdbclist"})
+        EXPECT_EQ(Count(db, (std::string("select count(*) from ") + table).c_str()), 0) << table;
+
+    FindLabel<wxCheckBox>("Record to Database!")->SetValue(false);
+    Poll();
+    EXPECT_EQ(Count(db, "select count(*) from ServerList"), 2 * 20);
+    EXPECT_EQ(Log(), "");
+}
+
+// Fault 7: a failing history insert writes one warning line and monitoring goes on.
+TEST_F(HalvexPanelTest, FailingHistoryWriteWarnsAndMonitoringGoesOn)
+{
+    MakePanel();
+    StartRunning();
+    {
+        wxSQLite3Database db;
+        db.Open(m_home.File("tux1.db"));
+        db.ExecuteUpdate("drop table ClientList");
+    }
+    FindLabel<wxCheckBox>("Record to Database!")->SetValue(true);
+    Poll();
+    const wxString log = Log();
+    EXPECT_NE(log.find("]: [WARN]: History not recorded: "), wxString::npos) << log;
+    EXPECT_EQ(log.Freq('\n'), 1);
+    EXPECT_TRUE(m_panel->IsRunning());
+    Poll();
+    EXPECT_EQ(Log().Freq('\n'), 2);
+    EXPECT_EQ(m_panel->ReportsShown(), 3);
+}
+
+TEST_F(HalvexPanelTest, ASecondPanelEmptiesTheLogFile)
+{
+    MakePanel();
+    wxLogMessage("written while the first panel is open");
+    wxLog::FlushActive();
+    ASSERT_NE(ReadFileBytes(m_home.File("CorvaneLog.txt")), "");
+    HalvexPanel* second = MakePanel("tux2", false);
+    EXPECT_EQ(ReadFileBytes(m_home.File("CorvaneLog.txt")), "");
+    second->Destroy();
+}
+
+// Fault 10 and teardown: a panel closed while its scan waits for a slow agent
+// ends the exchange, waits for the scan and gives the log target back.
+TEST_F(HalvexPanelTest, PanelClosedDuringASlowScan)
+{
+    wxLog* const before = wxLog::GetActiveTarget();
+    MakePanel();
+    EXPECT_NE(wxLog::GetActiveTarget(), before);
+    StartRunning();
+    m_agent.SetPollDelayMs(60000);
+    ASSERT_TRUE(m_panel->RunScanNow());
+    ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
+    m_panel->Destroy();
+    m_panel = nullptr;
+    EXPECT_EQ(wxLog::GetActiveTarget(), before);
+    EXPECT_EQ(m_agent.Replies(), 1); // the poll was never answered: it was cut short
+    wxLogMessage("after the panel");
+    wxLog::FlushActive();
+    PumpFor(20);
+}
