@@ -6,11 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <mutex>
@@ -111,20 +108,6 @@ std::string Expected(const MailMessage& message, const std::string& data)
     std::ostringstream out;
     message.WriteMessage(out, data.substr(from, data.find("-boundary-", from) - from));
     return out.str();
-}
-
-// A port on which nothing listens.
-unsigned short ClosedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 class TestClient : public wxSMTP
@@ -321,7 +304,7 @@ TEST(SmtpLoopback, RefusedConnectionsGiveUpAtTheFifthFailure)
     // Waits of 1800 s and on become 0.18 s and on; no reply timer is involved.
     TestClient client(&listener, 0.0001);
     auto message = Message({"ops@site"});
-    client.SetHost("127.0.0.1", ClosedPort());
+    client.SetHost("127.0.0.1", UnusedLoopbackPort());
     client.Send(message.get());
     ASSERT_TRUE(PumpUntil([&] { return listener.attempts.size() == 5; }, 20000));
     const std::vector<MailStatus> expected{TemporaryFailure, TemporaryFailure, TemporaryFailure,

@@ -64,3 +64,6 @@ private:
     std::vector<std::thread> m_sessions;
     std::vector<int> m_fds;
 };
+
+// A loopback port on which nothing listens (connections to it are refused).
+unsigned short UnusedLoopbackPort();
