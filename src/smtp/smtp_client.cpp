@@ -1,5 +1,8 @@
 #include "smtp/smtp_client.h"
 
+#include <wx/app.h>
+#include <wx/thread.h>
+
 #include <climits>
 #include <cmath>
 #include <sstream>
@@ -274,6 +277,14 @@ void wxSMTP::Send(MailMessage* message)
 {
     if (!message)
         return;
+    if (!wxIsMainThread())
+    {
+        // Sockets and timers belong to the GUI thread; the client must then
+        // outlive the hand-over, as it must outlive the whole dialogue.
+        if (wxTheApp)
+            wxTheApp->CallAfter([this, message] { Send(message); });
+        return;
+    }
     m_message = message;
     m_abandoned = false;
     m_currentRetryDelay = 0.0;

@@ -56,7 +56,7 @@ public:
 // the socket's notifications and the reply timer; nothing ever waits.
 //
 // The client neither owns nor deletes its message or listener; it never
-// deletes itself. GUI thread only.
+// deletes itself. GUI thread only, but for Send.
 class wxSMTP : public wxCmdlineProtocol
 {
 public:
@@ -66,7 +66,8 @@ public:
     ~wxSMTP() override;
 
     // Starts delivering message (ignored when null); the results arrive
-    // through the listener.
+    // through the listener. From another thread the start is handed to the
+    // GUI thread.
     void Send(MailMessage* message);
 
     // Called whenever an attempt's end leaves the client at rest: delivered,

@@ -430,3 +430,50 @@ TEST(SmtpLoopback, LargeMessageArrivesWhole)
     EXPECT_TRUE(sent[4] == Expected(*message, sent[4])) << "message of " << sent[4].size()
                                                          << " bytes differs";
 }
+
+// The end of an attempt found by a timer (no answer to QUIT) leaves the
+// client at rest from inside the timer's own notification.
+TEST(SmtpLoopback, RestAfterUnansweredQuit)
+{
+    Transcript log;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            UpToData(peer, log, 0);
+            ReadData(peer, log, 0);
+            peer.Write("250 queued\r\n");
+            log.Add(0, peer.ReadUntil("\r\n"));
+            peer.WaitForClose(); // never answers QUIT
+        });
+    RecordingListener listener;
+    TestClient client(&listener, 0.01); // the 30 s wait for the answer becomes 0.3 s
+    int rests = 0;
+    client.SetRestHandler([&](wxSMTP& who) { ++rests; EXPECT_TRUE(who.IsAtRest()); });
+    auto message = Message({"ops@site"});
+    client.SetHost("127.0.0.1", server.Port());
+    client.Send(message.get());
+    ASSERT_TRUE(PumpUntil([&] { return rests == 1; }));
+    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
+    EXPECT_EQ(log.Of(0).back(), "QUIT\r\n");
+}
+
+// Send may come from any thread; the dialogue still runs on the GUI thread.
+TEST(SmtpLoopback, SendFromAnotherThread)
+{
+    Transcript log;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            UpToData(peer, log, 0);
+            ReadData(peer, log, 0);
+            peer.Write("250 queued\r\n");
+            Exchange(peer, log, 0, "221 bye\r\n");
+        });
+    RecordingListener listener;
+    TestClient client(&listener);
+    auto message = Message({"ops@site"});
+    client.SetHost("127.0.0.1", server.Port());
+    std::thread([&] { client.Send(message.get()); }).join();
+    ASSERT_TRUE(PumpUntil([&] { return !listener.attempts.empty(); }));
+    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
+}
