@@ -9,6 +9,10 @@
 #include <mutex>
 #include <string>
 
+// A heap size in bytes as the JVM list shows it: megabytes, "%4.2fM".
+// Text that does not start with a number counts as 0 ("N/A" shows 0.00M).
+wxString HeapMegabytes(const wxString& bytes);
+
 // What a scan needs from the panel that runs it: the agent link, the display
 // step, the log area and the alarm actions. Called on the thread that runs the
 // scan (the panel's scan thread, or the GUI thread for the first report).

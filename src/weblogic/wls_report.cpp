@@ -6,6 +6,7 @@
 
 #include <pugixml.hpp>
 
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -166,6 +167,47 @@ bool SingleDocumentElement(const pugi::xml_document& doc)
     return elements == 1;
 }
 } // namespace
+
+wxString HeapMegabytes(const wxString& bytes)
+{
+    // The leading number only, read the same whatever the locale: blanks, a
+    // sign, digits, a fraction and an exponent.
+    const std::string text = ToUtf8(bytes);
+    std::size_t i = text.find_first_not_of(" \t\n\r\f\v");
+    if (i == std::string::npos)
+        i = text.size();
+    const std::size_t start = i;
+    auto digits = [&](std::size_t from)
+    {
+        std::size_t j = from;
+        while (j < text.size() && text[j] >= '0' && text[j] <= '9')
+            ++j;
+        return j;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t end = digits(i);
+    bool any = end > i;
+    if (end < text.size() && text[end] == '.')
+    {
+        const std::size_t fraction = digits(end + 1);
+        any = any || fraction > end + 1;
+        end = fraction;
+    }
+    if (any && end < text.size() && (text[end] == 'e' || text[end] == 'E'))
+    {
+        std::size_t e = end + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-'))
+            ++e;
+        const std::size_t exponent = digits(e);
+        if (exponent > e)
+            end = exponent;
+    }
+    double value = 0;
+    if (!any || !wxString(text.substr(start, end - start)).ToCDouble(&value) || !std::isfinite(value))
+        value = 0;
+    return wxString::FromCDouble(value / 1048576.0, 2) + "M";
+}
 
 int WlsModel::ParseWlsReport(const std::string& reply)
 {

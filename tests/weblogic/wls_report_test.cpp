@@ -291,3 +291,19 @@ TEST(WlsReport, HugeReportParsesWhole)
     EXPECT_EQ(model.Servers().back().Port, std::to_string(servers - 1));
     EXPECT_EQ(model.Jvms()[42].FreePercent, "42%");
 }
+
+TEST(HeapMegabytes, FormatsLikeTheJvmList)
+{
+    const struct
+    {
+        const char* bytes;
+        const char* shown;
+    } cases[] = {
+        {"536870912", "512.00M"}, {"N/A", "0.00M"},       {"", "0.00M"},
+        {"1048576", "1.00M"},     {"1572864.0", "1.50M"}, {"  2097152abc", "2.00M"},
+        {"-1048576", "-1.00M"},   {"1e6", "0.95M"},       {"nan", "0.00M"},
+        {"inf", "0.00M"},         {"1e999", "0.00M"},     {".5e7", "4.77M"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HeapMegabytes(c.bytes), c.shown) << c.bytes;
+}
