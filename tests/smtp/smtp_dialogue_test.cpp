@@ -214,42 +214,6 @@ TEST(SmtpDialogue, ReplyCodes)
     EXPECT_EQ(wxSMTP::ReplyCode(std::string(40, '9')), ULONG_MAX);
 }
 
-TEST(SmtpDialogue, TwoLineGreetingFailsOnTheSecondLine)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Connected();
-    client.Reply("220-mail.example first line");
-    EXPECT_EQ(client.sent.back(), "HELO localhost\r\n");
-    client.Reply("220 mail.example second line"); // taken as the reply to HELO
-    EXPECT_EQ(client.sent.back(), "QUIT\r\n");
-    EXPECT_EQ(client.GetStatus(), PermanentFailure);
-}
-
-TEST(SmtpDialogue, DeferredRecipientStopsRecipientPhase)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x", "b@y"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("452 too many recipients");
-    EXPECT_EQ(client.sent.back(), "DATA\r\n"); // b@y is never offered
-    EXPECT_TRUE(client.HasPartialRecipients());
-    client.Reply("354 go");
-    client.Reply("250 queued");
-    client.Reply("221 bye");
-
-    EXPECT_EQ(client.Sent().find("RCPT TO:<b@y>"), std::string::npos);
-    ASSERT_EQ(listener.recipients.size(), 1u);
-    EXPECT_EQ(listener.recipients[0], std::make_pair(std::string("a@x"), TemporaryFailure));
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
-    EXPECT_STREQ(client.GetStateName(), "ClosedState"); // no retry after a delivery
-    EXPECT_EQ(message->GetPending(), (std::vector<std::string>{"b@y", "a@x"}));
-}
-
 TEST(SmtpDialogue, RecipientReplies)
 {
     RecordingListener listener;
@@ -327,29 +291,6 @@ TEST(SmtpDialogue, QuitTimeoutKeepsTheStatus)
     client.Expire(); // no answer to QUIT
     EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
     EXPECT_TRUE(client.IsAtRest());
-}
-
-TEST(SmtpDialogue, LostAfterAcceptedDataSendsAgainOnRetry)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("250 ok");
-    client.Reply("354 go");
-    client.Reply("250 queued");
-    client.Lost(); // before the reply to QUIT
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{TemporaryFailure});
-    EXPECT_STREQ(client.GetStateName(), "RetryState");
-
-    client.sent.clear();
-    client.Expire();
-    EXPECT_EQ(client.connects, 2);
-    ToRecipients(client);
-    client.Reply("250 ok");
-    client.Reply("354 go");
-    EXPECT_EQ(client.sent.back().substr(client.sent.back().size() - 5), "\r\n.\r\n");
 }
 
 TEST(SmtpDialogue, RetryScheduleGivesUpAtTheFifthFailure)
