@@ -13,7 +13,7 @@ void InstallGuiPrompts()
         [](const FileRequest& r)
         {
             wxFileDialog dialog(r.parent, r.title, r.directory, r.defaultFile, r.filter,
-                                r.style ? r.style : wxFD_OPEN);
+                                r.style ? r.style : long(wxFD_OPEN));
             return dialog.ShowModal() == wxID_OK ? dialog.GetPath() : wxString();
         });
 }
