@@ -169,15 +169,22 @@ int HalvexPanel::StartMonitor()
         return -1;
     // No scan runs now (Start waited for any), so the scan side is ours.
     m_model.ForgetPreviousScan();
-    m_lastReply = m_link.RequestBytes('^', std::string());
+    std::string reply = m_link.RequestBytes('^', std::string());
     for (long row = 0; row < 10; ++row)
         m_summaryList->SetItem(row, 1, wxString());
-    const bool accepted = ParseTuxReport() == 1;
-    // A rejected first report shows what was there; it records nothing, since
-    // those rows were not seen now.
-    m_view = CollectView(accepted, accepted && m_recordToDb->GetValue());
+    LoadReport(std::move(reply), m_recordToDb->GetValue());
     ShowTuxReport();
     return 1;
+}
+
+int HalvexPanel::LoadReport(std::string reply, bool recording)
+{
+    m_lastReply = std::move(reply);
+    const int result = ParseTuxReport();
+    // A rejected report shows what was there; it records nothing, since those
+    // rows were not seen now.
+    m_view = CollectView(result == 1, result == 1 && recording);
+    return result;
 }
 
 void HalvexPanel::StopMonitor()
@@ -260,7 +267,8 @@ std::shared_ptr<HalvexPanel::ScanView> HalvexPanel::CollectView(bool accepted, b
 
 int HalvexPanel::ParseTuxReport()
 {
-    return m_model.ParseTuxReport(m_lastReply);
+    // Nothing reads the reply after its parse, so it is parsed where it lies.
+    return m_model.ParseTuxReportInPlace(m_lastReply);
 }
 
 int HalvexPanel::PassesFilter(const wxString& name, const wxString& value, bool server) const
@@ -299,6 +307,10 @@ void HalvexPanel::ShowTuxReport()
         m_shownServers.swap(view.servers);
         m_shownQueues.swap(view.queues);
         m_shownClients.swap(view.clients);
+        // The view now holds the previous lists: let them go.
+        TuxServerList().swap(view.servers);
+        TuxQueueList().swap(view.queues);
+        TuxClientList().swap(view.clients);
         m_queueList->ShowRows(static_cast<long>(m_shownQueues.size()));
         m_serverList->ShowRows(static_cast<long>(m_shownServers.size()));
         m_clientList->ShowRows(static_cast<long>(m_shownClients.size()));

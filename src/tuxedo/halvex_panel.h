@@ -57,6 +57,12 @@ public:
     void ShowTuxReport();
     void WriteTuxLog(int kind);
 
+    // Takes reply as the agent's last reply, parses it and makes it the report
+    // ShowTuxReport shows next, as Start does with the first report (no alarm
+    // evaluation; a rejected report records nothing). For tools and
+    // benchmarks; only while no scan runs. The parse's result.
+    int LoadReport(std::string reply, bool recording);
+
     // What a timer tick does; false when the tick was skipped.
     bool RunScanNow();
     bool ScanRunning() const { return m_monitor.ScanRunning(); }

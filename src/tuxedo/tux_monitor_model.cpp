@@ -7,50 +7,92 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <string>
+#include <type_traits>
 
 namespace
 {
 const wchar_t kMissing[] = L"N/A";
 
 // Attribute values are UTF-8. Nearly all are ASCII, which is widened straight
-// into the destination's existing storage; anything else goes through the
-// converter, which keeps invalid bytes readable.
+// into the destination's own storage (with room left from the previous
+// report, nothing is allocated and nothing copied twice); anything else goes
+// through the converter, which keeps invalid bytes readable.
+static_assert(std::is_same<decltype(wxString().ToStdWstring()), const std::wstring&>::value,
+              "wxString keeps its text in a std::wstring");
+
 void AssignUtf8(wxString& dst, const char* src)
 {
-    thread_local std::vector<wchar_t> wide;
     const std::size_t n = std::strlen(src);
-    if (wide.size() < n + 1)
-        wide.resize(n + 1);
+    unsigned char high = 0;
     for (std::size_t i = 0; i < n; ++i)
+        high |= static_cast<unsigned char>(src[i]);
+    if (high & 0x80)
     {
-        const unsigned char c = static_cast<unsigned char>(src[i]);
-        if (c & 0x80)
-        {
-            dst = FromUtf8(src, n);
-            return;
-        }
-        wide[i] = c;
+        dst = FromUtf8(src, n);
+        return;
     }
-    dst.assign(wide.data(), n);
+    // The std::wstring is the wxString's whole text (no other state depends
+    // on it in this build), so writing it in place is sound. A field mostly
+    // keeps its length from one report to the next.
+    std::wstring& text = const_cast<std::wstring&>(dst.ToStdWstring());
+    if (text.size() != n)
+        text.resize(n);
+    wchar_t* out = &text[0];
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<unsigned char>(src[i]);
+}
+
+// Names of elements and attributes are short: an inline comparison beats a
+// library call here.
+inline bool SameName(const char* a, const char* b)
+{
+    for (; *a == *b; ++a, ++b)
+        if (*a == 0)
+            return true;
+    return false;
+}
+
+// atoi on text that is already wide: no conversion on the way.
+int AtoiWide(const wxString& text)
+{
+    const wchar_t* p = text.wc_str();
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = (*p++ == '-');
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (value <= static_cast<long long>(INT_MAX) + 1)
+            value = value * 10 + (*p - '0');
+    if (negative)
+        value = -value;
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
 }
 
 // Reads the named attributes of one element into their fields: the first of
-// duplicate attributes wins, missing ones read "N/A".
+// duplicate attributes wins, missing ones read "N/A". Agents write the
+// attributes in table order, so the search starts after the last match.
 template <std::size_t N>
 void ReadAttributes(const pugi::xml_node& node, const char* const (&names)[N],
                     wxString* const (&fields)[N])
 {
     bool seen[N] = {};
+    std::size_t next = 0;
     for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
     {
         const char* name = a.name();
-        for (std::size_t i = 0; i < N; ++i)
+        for (std::size_t k = 0; k < N; ++k)
         {
-            if (!seen[i] && std::strcmp(name, names[i]) == 0)
+            const std::size_t i = (next + k) % N;
+            if (!seen[i] && SameName(name, names[i]))
             {
                 AssignUtf8(*fields[i], a.value());
                 seen[i] = true;
+                next = i + 1;
                 break;
             }
         }
@@ -60,12 +102,39 @@ void ReadAttributes(const pugi::xml_node& node, const char* const (&names)[N],
             fields[i]->assign(kMissing, 3);
 }
 
+enum class Element
+{
+    Other,
+    Queue,
+    Server,
+    Client,
+    System,
+    Error,
+    InitBuf,
+};
+
+Element KindOf(const char* name)
+{
+    switch (name[0])
+    {
+    case 'C': return SameName(name, "CLIENT") ? Element::Client : Element::Other;
+    case 'Q': return SameName(name, "QUEUE") ? Element::Queue : Element::Other;
+    case 'S':
+        return SameName(name, "SERVER")   ? Element::Server
+               : SameName(name, "SYSTEM") ? Element::System
+                                                  : Element::Other;
+    case 'E': return SameName(name, "ERROR") ? Element::Error : Element::Other;
+    case 'I': return SameName(name, "INITBUF") ? Element::InitBuf : Element::Other;
+    default: return Element::Other;
+    }
+}
+
 // The sort key of servers and queues: atoi of field 4 reduced to a signed
 // 16-bit number, so 40000 sorts before 10.
 std::int16_t SortKey(const wxString& field)
 {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(
-        static_cast<unsigned int>(AtoiText(field))));
+        static_cast<unsigned int>(AtoiWide(field))));
 }
 
 void SwapRec(TuxServerRec& a, TuxServerRec& b)
@@ -146,21 +215,22 @@ void SortByKey(std::vector<Rec>& records, std::vector<std::int16_t>& keys,
 }
 
 // Hands out records of an array being refilled, reusing the storage of the
-// previous report's records.
+// previous report's records. Growing moves records by copying their strings
+// (wxString cannot be moved), so the array grows in large steps.
 template <class Rec>
 class Refill
 {
 public:
-    explicit Refill(std::vector<Rec>& records, std::size_t expected) : m_records(records)
-    {
-        if (m_records.capacity() < expected)
-            m_records.reserve(expected);
-    }
+    explicit Refill(std::vector<Rec>& records) : m_records(records) {}
     ~Refill() { m_records.resize(m_used); }
     Rec& Next()
     {
         if (m_used == m_records.size())
+        {
+            if (m_records.size() == m_records.capacity())
+                m_records.reserve(std::max<std::size_t>(1024, m_records.capacity() * 4));
             m_records.emplace_back();
+        }
         return m_records[m_used++];
     }
 
@@ -207,6 +277,22 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded =
         doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8);
+    return ReadReport(doc, loaded, data, size);
+}
+
+int TuxMonitorModel::ParseTuxReportInPlace(std::string& reply)
+{
+    pugi::xml_document doc;
+    // An error's line number is then counted in the text as the parse left
+    // it, which is close enough for the log.
+    const pugi::xml_parse_result loaded = doc.load_buffer_inplace(
+        &reply[0], reply.size(), pugi::parse_default, pugi::encoding_utf8);
+    return ReadReport(doc, loaded, reply.data(), reply.size());
+}
+
+int TuxMonitorModel::ReadReport(const pugi::xml_document& doc, const pugi::xml_parse_result& loaded,
+                                const char* data, std::size_t size)
+{
     if (!loaded)
     {
         wxLogError("XML parsing error: '%s' at line %zu", loaded.description(),
@@ -219,32 +305,26 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
 
     const TuxFilter filter = Filter();
     const TuxAlarmRule rule = Rule();
-    const int queuedThreshold = AtoiText(rule.Queued);
+    const int queuedThreshold = AtoiWide(rule.Queued);
 
     if (const pugi::xml_attribute date = root.attribute("Date"))
         AssignUtf8(m_lastUpdate, date.value());
     else
         m_lastUpdate.assign(kMissing, 3);
 
-    std::size_t servers = 0, queues = 0, clients = 0;
-    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling())
+    // The servers go into the array that does not hold the previous scan.
+    const int target = m_noPrevious ? m_cur : 1 - m_prev;
     {
-        const char* name = child.name();
-        servers += std::strcmp(name, "SERVER") == 0;
-        queues += std::strcmp(name, "QUEUE") == 0;
-        clients += std::strcmp(name, "CLIENT") == 0;
-    }
-
-    {
-        Refill<TuxServerRec> serverOut(m_servers, servers);
-        Refill<TuxQueueRec> queueOut(m_queues, queues);
-        Refill<TuxClientRec> clientOut(m_clients, clients);
+        Refill<TuxServerRec> serverOut(m_serverBuf[target]);
+        Refill<TuxQueueRec> queueOut(m_queues);
+        Refill<TuxClientRec> clientOut(m_clients);
         for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling())
         {
             if (child.type() != pugi::node_element)
                 continue;
-            const char* name = child.name();
-            if (std::strcmp(name, "QUEUE") == 0)
+            switch (KindOf(child.name()))
+            {
+            case Element::Queue:
             {
                 static const char* const names[] = {"Server", "Queueid", "SrvCnt", "Queued"};
                 TuxQueueRec& q = queueOut.Next();
@@ -254,22 +334,25 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
                 q.Spare2.clear();
                 q.Spare3.clear();
                 q.Flags = PassesFilter(filter, q.ProgName, q.Queued, false);
-                if (AtoiText(q.Queued) > queuedThreshold)
+                if (AtoiWide(q.Queued) > queuedThreshold)
                     q.Flags |= TuxAlarmRow;
+                break;
             }
-            else if (std::strcmp(name, "SERVER") == 0)
+            case Element::Server:
             {
                 static const char* const names[] = {"Server",  "Queueid", "ProcessID",
                                                     "RqDone",  "CurrSvc", "SvrMin",
                                                     "SvrMax",  "UseMem"};
-                TuxServerRec& s = serverOut.Next();
-                wxString* const fields[] = {&s.ProgName, &s.QueueName, &s.ProcessID, &s.RqDone,
-                                            &s.CurrSvc,  &s.SvrMin,    &s.SvrMax,    &s.UseMem};
+                TuxServerRec& sv = serverOut.Next();
+                wxString* const fields[] = {&sv.ProgName, &sv.QueueName, &sv.ProcessID,
+                                            &sv.RqDone,   &sv.CurrSvc,   &sv.SvrMin,
+                                            &sv.SvrMax,   &sv.UseMem};
                 ReadAttributes(child, names, fields);
-                s.Spare.clear();
-                s.Flags = PassesFilter(filter, s.ProgName, s.CurrSvc, true);
+                sv.Spare.clear();
+                sv.Flags = PassesFilter(filter, sv.ProgName, sv.CurrSvc, true);
+                break;
             }
-            else if (std::strcmp(name, "CLIENT") == 0)
+            case Element::Client:
             {
                 static const char* const names[] = {"Name", "ClientPID", "ClientAddr", "Status",
                                                     "ConTime"};
@@ -277,8 +360,9 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
                 wxString* const fields[] = {&c.Name, &c.ClientPID, &c.ClientAddr, &c.Status,
                                             &c.ConTime};
                 ReadAttributes(child, names, fields);
+                break;
             }
-            else if (std::strcmp(name, "SYSTEM") == 0)
+            case Element::System:
             {
                 static const char* const names[] = {"CoreFind", "ErrorFind", "WarnFind",
                                                     "LargeFile", "FreeMem",  "IdleCPU",
@@ -289,25 +373,31 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
                                             &m_counts.SvrCnt,    &m_counts.QueCnt,
                                             &m_counts.CltCnt};
                 ReadAttributes(child, names, fields);
+                break;
             }
-            else if (std::strcmp(name, "ERROR") == 0)
+            case Element::Error:
             {
                 static const char* const names[] = {"Reason"};
                 wxString* const fields[] = {&m_system.Reason};
                 ReadAttributes(child, names, fields);
+                break;
             }
-            else if (std::strcmp(name, "INITBUF") == 0)
+            case Element::InitBuf:
             {
                 static const char* const names[] = {"TuxVersion", "OSVersion", "TuxBootAt",
                                                     "AgentVersion"};
                 wxString* const fields[] = {&m_init.TuxVersion, &m_init.OSVersion,
                                             &m_init.TuxBootAt, &m_init.AgentVersion};
                 ReadAttributes(child, names, fields);
+                break;
+            }
+            case Element::Other: break;
             }
         }
     }
+    m_cur = target;
 
-    SortByKey(m_servers, m_keys, m_order);
+    SortByKey(m_serverBuf[m_cur], m_keys, m_order);
     SortByKey(m_queues, m_keys, m_order);
     CompareWith(rule);
     return 1;
@@ -349,38 +439,44 @@ void TuxMonitorModel::CompareWithPreviousScan()
 
 void TuxMonitorModel::CompareWith(const TuxAlarmRule& rule)
 {
-    if (m_servers.empty() && m_queues.empty())
+    TuxServerList& servers = m_serverBuf[m_cur];
+    if (servers.empty() && m_queues.empty())
         return;
-    if (!m_previous.empty())
+    const TuxServerList& previous = PreviousServers();
+    const std::size_t current = servers.size();
+    for (std::size_t i = 0; i < previous.size(); ++i)
     {
-        const std::size_t current = m_servers.size();
-        for (std::size_t i = 0; i < m_previous.size(); ++i)
+        const TuxServerRec& before = previous[i];
+        if (i >= current || servers[i].ProcessID != before.ProcessID)
         {
-            const TuxServerRec& before = m_previous[i];
-            if (i >= current || m_servers[i].ProcessID != before.ProcessID)
-            {
-                if (current < m_previous.size() && ContainsText(rule.SvrDied, before.ProgName))
-                    NoteAlarmServer(before.ProgName, TuxAlarmDied);
-                continue;
-            }
-            TuxServerRec& now = m_servers[i];
-            if (now.RqDone != before.RqDone)
-                continue;
-            const bool idle = now.CurrSvc == L"IDLE";
-            if (!idle && ContainsText(rule.LongBusy, before.ProgName))
-            {
-                now.Flags |= TuxBusyLong | TuxAlarmRow;
-                NoteAlarmServer(before.ProgName, TuxAlarmBusy);
-            }
-            if (idle && ContainsText(rule.NoTran, before.ProgName))
-            {
-                now.Flags |= TuxIdleLong | TuxAlarmRow;
-                NoteAlarmServer(before.ProgName, TuxAlarmIdle);
-            }
+            if (current < previous.size() && ContainsText(rule.SvrDied, before.ProgName))
+                NoteAlarmServer(before.ProgName, TuxAlarmDied);
+            continue;
+        }
+        TuxServerRec& now = servers[i];
+        if (now.RqDone != before.RqDone)
+            continue;
+        const bool idle = now.CurrSvc == L"IDLE";
+        if (!idle && ContainsText(rule.LongBusy, before.ProgName))
+        {
+            now.Flags |= TuxBusyLong | TuxAlarmRow;
+            NoteAlarmServer(before.ProgName, TuxAlarmBusy);
+        }
+        if (idle && ContainsText(rule.NoTran, before.ProgName))
+        {
+            now.Flags |= TuxIdleLong | TuxAlarmRow;
+            NoteAlarmServer(before.ProgName, TuxAlarmIdle);
         }
     }
-    // Element-wise assignment keeps the previous copy's string storage.
-    m_previous = m_servers;
+    // The current array becomes the previous scan as it stands, marks included.
+    m_prev = m_cur;
+    m_noPrevious = false;
+}
+
+const TuxServerList& TuxMonitorModel::PreviousServers() const
+{
+    static const TuxServerList none;
+    return m_noPrevious ? none : m_serverBuf[m_prev];
 }
 
 int TuxMonitorModel::NoteAlarmServer(const wxString& name, int kind)

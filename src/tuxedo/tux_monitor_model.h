@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+namespace pugi
+{
+class xml_document;
+struct xml_parse_result;
+} // namespace pugi
+
 // The GUI-free half of a Tuxedo monitor panel: it reads agent reports into
 // record arrays, applies the display filters and the queue threshold, compares
 // the servers with the previous scan and collects the alarm names. HalvexPanel
@@ -62,6 +68,9 @@ public:
     // and value as it was.
     int ParseTuxReport(const char* data, std::size_t size);
     int ParseTuxReport(const std::string& reply) { return ParseTuxReport(reply.data(), reply.size()); }
+    // The same, reading the document inside reply itself (no copy of a report
+    // of megabytes); reply is used up.
+    int ParseTuxReportInPlace(std::string& reply);
 
     // The visibility test: 1 when a record passes the filter. For a server,
     // value is the current service; for a queue, the queued count.
@@ -77,12 +86,12 @@ public:
     // Builds the scan's alarm text and log lines and empties the name lists.
     TuxAlarmReport TakeAlarms();
     // Start begins afresh: the first report only fills the previous scan.
-    void ForgetPreviousScan() { m_previous.clear(); }
+    void ForgetPreviousScan() { m_noPrevious = true; }
 
-    const TuxServerList& Servers() const { return m_servers; }
+    const TuxServerList& Servers() const { return m_serverBuf[m_cur]; }
     const TuxQueueList& Queues() const { return m_queues; }
     const TuxClientList& Clients() const { return m_clients; }
-    const TuxServerList& PreviousServers() const { return m_previous; }
+    const TuxServerList& PreviousServers() const;
     const TuxSystemRec& System() const { return m_system; }
     const TuxCountRec& Counts() const { return m_counts; }
     const TuxInitRec& Init() const { return m_init; }
@@ -96,6 +105,8 @@ public:
     wxString TakeReason();
 
 private:
+    int ReadReport(const pugi::xml_document& doc, const pugi::xml_parse_result& loaded,
+                   const char* data, std::size_t size);
     void CompareWith(const TuxAlarmRule& rule);
 
     mutable std::mutex m_settingsMutex;
@@ -103,11 +114,16 @@ private:
     TuxAlarmRule m_rule;
 
     // Record storage is reused from scan to scan: assigning a value into a
-    // string that already has room allocates nothing.
-    TuxServerList m_servers;
+    // string that already has room allocates nothing. The servers live in two
+    // arrays that take turns: after a comparison the previous scan is the
+    // current array itself, and the next report is read into the other one,
+    // so keeping the previous scan copies nothing.
+    TuxServerList m_serverBuf[2];
+    int m_cur = 0;  // the current servers
+    int m_prev = 0; // the previous scan's servers (often the same array)
+    bool m_noPrevious = true;
     TuxQueueList m_queues;
     TuxClientList m_clients;
-    TuxServerList m_previous;
     std::vector<std::int16_t> m_keys;
     std::vector<std::uint32_t> m_order;
 
