@@ -123,6 +123,10 @@ void HalvexPanel::SetupColumns()
     m_summaryList->SetItemTextColour(0, *wxRED);
     m_summaryList->SetItemTextColour(1, *wxRED);
     m_summaryList->SetColumnWidth(0, wxLIST_AUTOSIZE);
+    // Tall enough for all ten rows.
+    wxRect rowRect;
+    if (m_summaryList->GetItemRect(0, rowRect))
+        m_summaryList->SetMinSize(wxSize(-1, rowRect.height * 10 + rowRect.y + 4));
 
     AddColumns(m_serverList, {"Prog Name", "Queue Name", "Process ID", "RqDone", "SvrMin",
                               "SvrMax", "CurrentService", "Memory Use"});

@@ -52,7 +52,11 @@ TuxPanel::TuxPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wx
                    long style)
     : wxPanel(parent, id, pos, size, style)
 {
-    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT));
+    const wxColour background = wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT);
+    SetBackgroundColour(background);
+    // Labels take the panel's text colour: keep them readable on whatever
+    // shade the desktop gives that system colour.
+    SetForegroundColour(background.GetLuminance() < 0.5 ? *wxWHITE : *wxBLACK);
 
     wxBoxSizer* top = new wxBoxSizer(wxHORIZONTAL);
     wxBoxSizer* left = new wxBoxSizer(wxVERTICAL);
