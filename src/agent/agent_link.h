@@ -14,10 +14,15 @@ class wxEvtHandler;
 // framed request and one framed reply at a time.
 //
 // Request, Close and IsAlive hold one lock for their whole run, so exchanges
-// on a link never overlap whichever threads call them. While no exchange is in
-// flight the link watches its socket; when the peer goes away the event target
-// receives a wxSocketEvent with the target's id and kind wxSOCKET_LOST, on the
-// GUI thread.
+// on a link never overlap whichever threads call them. While the link is
+// connected it watches its socket; when the peer goes away (EOF or reset, idle
+// or in the middle of an exchange) the event target receives a wxSocketEvent
+// with the target's id and kind wxSOCKET_LOST, on the GUI thread, within a
+// moment.
+//
+// A panel stopping or being destroyed while its scan thread may be inside a
+// Request calls Abort() first: Close and IsAlive wait for the exchange lock,
+// and Abort ends the exchange at once so that wait is short.
 class AgentLink
 {
 public:
@@ -38,7 +43,8 @@ public:
     AgentLink& operator=(const AgentLink&) = delete;
 
     // Routes connection-lost notifications to target under id (569 Tuxedo,
-    // 313 WebLogic).
+    // 313 WebLogic). nullptr stops them; once this returns, nothing more is
+    // queued to the previous target.
     void SetEventTarget(wxEvtHandler* target, int id);
 
     int Connect(const wxString& host, unsigned short port); // 1 / -1
@@ -55,12 +61,14 @@ public:
     int IsAlive(); // 1 when connected and usable, else -1
 
     // Ends an exchange in flight at once (from any thread), so that a panel
-    // being stopped or destroyed need not wait out the time-outs.
+    // being stopped or destroyed need not wait out the time-outs. The link is
+    // unusable afterwards until the next Connect; Close it as usual.
     void Abort();
 
     // Takes the kind of a notification; on connection lost the socket is
     // closed. Returns the kind (wxSOCKET_LOST == 3), or -1 for a stale
-    // notification of an earlier connection.
+    // notification of an earlier connection (or of one closed since). Events
+    // built by hand (tests) are taken as current.
     int FilterEvent(const wxSocketEvent& event);
 
 private:

@@ -1,0 +1,565 @@
+// AgentLink against a scripted peer on a loopback socket: framing, handshake,
+// failure paths, the size cap, serialisation and the lost-connection notice.
+#include "agent/agent_link.h"
+#include "common/ids.h"
+#include "agent/agent_peers.h"
+#include "support/loopback_server.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/event.h>
+#include <wx/utils.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace
+{
+AgentLink::Timeouts Short(int ioMs = 3000)
+{
+    return ShortTimeouts(ioMs);
+}
+
+// Receives the notifications a panel would get.
+class Recorder : public wxEvtHandler
+{
+public:
+    Recorder()
+    {
+        Bind(wxEVT_SOCKET,
+             [this](wxSocketEvent& e)
+             { events.emplace_back(static_cast<wxSocketEvent*>(e.Clone())); });
+    }
+    // Delivers what the link queued; true once an event is in.
+    bool WaitForEvent(int timeoutMs = 3000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (events.empty() && std::chrono::steady_clock::now() < end)
+        {
+            wxTheApp->ProcessPendingEvents();
+            wxMilliSleep(5);
+        }
+        return !events.empty();
+    }
+    std::vector<std::unique_ptr<wxSocketEvent>> events;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+} // namespace
+
+// --- what goes out on the wire -------------------------------------------
+
+struct RequestCase
+{
+    const char* name;
+    char command;
+    std::string payload;
+    std::string wire;
+};
+
+class RequestFraming : public ::testing::TestWithParam<RequestCase>
+{
+};
+
+TEST_P(RequestFraming, SendsExactBytes)
+{
+    const RequestCase& c = GetParam();
+    std::promise<std::string> seen;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            // Whatever the link sends within a moment is the whole request.
+            seen.set_value(peer.ReadFor(300));
+            peer.Write("        2ok");
+            peer.WaitForClose();
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.RequestBytes(c.command, c.payload), "ok");
+    const std::string wire = seen.get_future().get();
+    EXPECT_TRUE(wire == c.wire) << "sent " << wire.size() << " bytes: "
+                                << wire.substr(0, 20);
+    link.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, RequestFraming,
+    ::testing::Values(
+        // 5 bytes: seven blanks and the digit, 14 bytes in all
+        RequestCase{"FivePayloadBytes", '^', "hello", "^       5hello"},
+        // no payload, no length field
+        RequestCase{"EmptyPayloadIsCommandAlone", ']', "", "]"},
+        RequestCase{"ThreadDumpCommand", 'a', "<x/>", "a       4<x/>"},
+        // seven digits still leave the blank sign position
+        RequestCase{"SevenDigitLength", '^', std::string(1234567, 'x'),
+                    "^ 1234567" + std::string(1234567, 'x')}),
+    [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.name; });
+
+TEST(AgentLinkText, PayloadAndReplyTravelAsUtf8)
+{
+    std::promise<std::string> seen;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            seen.set_value(peer.ReadExactly(1 + 8 + 2));
+            peer.Write("        3\xc3\xa9!");
+            peer.WaitForClose();
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.Request('^', wxString::FromUTF8("\xc3\xa9")), wxString::FromUTF8("\xc3\xa9!"));
+    EXPECT_EQ(seen.get_future().get(), "^       2\xc3\xa9");
+}
+
+// --- how replies are read ------------------------------------------------
+
+struct ReplyCase
+{
+    const char* name;
+    std::vector<std::string> pieces; // written with a pause between them
+    bool closeAfter;
+    std::string expected;
+};
+
+class ReplyReading : public ::testing::TestWithParam<ReplyCase>
+{
+};
+
+TEST_P(ReplyReading, AssemblesReply)
+{
+    const ReplyCase& c = GetParam();
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.ReadExactly(1);
+            for (const auto& piece : c.pieces)
+            {
+                peer.Write(piece);
+                wxMilliSleep(30);
+            }
+            if (!c.closeAfter)
+                peer.WaitForClose();
+        });
+    AgentLink link(Short(500));
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.RequestBytes(']', ""), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, ReplyReading,
+    ::testing::Values(
+        // eight blanks and 0: empty text, nothing more is read
+        ReplyCase{"ZeroLength", {"        0"}, false, ""},
+        // leading zeros parse like blanks
+        ReplyCase{"ZeroPaddedLength", {"000000012", "abcdefghijkl"}, false, "abcdefghijkl"},
+        ReplyCase{"LengthInTwoPieces", {"    ", "    5", "hello"}, false, "hello"},
+        ReplyCase{"BodyInPieces", {"       10", "abc", "def", "g", "hij"}, false, "abcdefghij"},
+        ReplyCase{"WholeReplyInOnePiece", {"        3abc"}, false, "abc"},
+        // atoi stops at the first non-digit
+        ReplyCase{"DigitsThenJunk", {"4xxxxxxxx", "body"}, false, "body"},
+        ReplyCase{"NegativeLength", {"       -5", "hello"}, false, ""},
+        ReplyCase{"NonNumericLength", {"abcdefghi", "hello"}, false, ""},
+        ReplyCase{"BlankLength", {"         "}, false, ""},
+        // the peer leaves in the middle: the part that arrived
+        ReplyCase{"PeerClosesMidBody", {"       12", "abc"}, true, "abc"},
+        ReplyCase{"PeerClosesInLengthField", {"    "}, true, ""},
+        ReplyCase{"PeerClosesBeforeReply", {}, true, ""},
+        // the peer says nothing: the shortened time-out ends it
+        ReplyCase{"SilentPeer", {}, false, ""},
+        ReplyCase{"BodyStops", {"       10", "abcd"}, false, "abcd"}),
+    [](const ::testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+
+TEST(AgentLinkReply, LargeReplyArrivesWhole)
+{
+    const std::string body(3 * 1024 * 1024 + 17, 'z');
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.ReadExactly(1);
+            char field[16];
+            std::snprintf(field, sizeof field, "%9d", static_cast<int>(body.size()));
+            peer.Write(field + body);
+            peer.WaitForClose();
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_TRUE(link.RequestBytes(']', "") == body);
+}
+
+// Regression (reply size): a length field asking for more than 64 MiB is
+// refused at once, without waiting for or reserving the body, and the
+// connection whose framing is now lost is dropped and reported.
+TEST(AgentLinkReply, OversizedLengthRefusedAndConnectionDropped)
+{
+    for (const char* field : {"999999999", " 67108865", "2147483647999"})
+    {
+        SCOPED_TRACE(field);
+        LoopbackServer server(
+            [&](PeerConnection& peer)
+            {
+                AnswerHandshake(peer);
+                peer.ReadExactly(1);
+                peer.Write(std::string(field).substr(0, 9) + "some of the body");
+                peer.WaitForClose();
+            });
+        Recorder recorder;
+        AgentLink link(Short(20000));
+        link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
+        ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+        ASSERT_EQ(link.Handshake(), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(link.RequestBytes(']', ""), "");
+        EXPECT_LT(SecondsSince(start), 10.0); // not the 20 s read time-out
+        EXPECT_EQ(link.IsAlive(), -1);
+        ASSERT_TRUE(recorder.WaitForEvent());
+        EXPECT_EQ(link.FilterEvent(*recorder.events[0]), wxSOCKET_LOST);
+        EXPECT_EQ(link.RequestBytes(']', ""), "");
+    }
+}
+
+TEST(AgentLinkReply, ReplyAtTheCapIsAccepted)
+{
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.ReadExactly(1);
+            peer.Write(" 67108864" + std::string(AgentLink::MaxReplyBytes, 'q'));
+            peer.WaitForClose();
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    const std::string reply = link.RequestBytes(']', "");
+    EXPECT_EQ(reply.size(), static_cast<size_t>(AgentLink::MaxReplyBytes));
+    EXPECT_EQ(link.IsAlive(), 1);
+}
+
+// --- connect, handshake, close, liveness --------------------------------
+
+TEST(AgentLinkHandshake, RightByteSucceeds)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.WaitForClose();
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("localhost", server.Port()), 1);
+    EXPECT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.IsAlive(), 1);
+}
+
+TEST(AgentLinkHandshake, WrongByteFailsAndCloses)
+{
+    std::promise<bool> closed;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            peer.ReadExactly(1);
+            peer.Write("]");
+            closed.set_value(peer.WaitForClose(3000));
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    EXPECT_EQ(link.Handshake(), -1);
+    EXPECT_TRUE(closed.get_future().get());
+    EXPECT_EQ(link.IsAlive(), -1);
+    EXPECT_EQ(link.RequestBytes(']', ""), "");
+}
+
+TEST(AgentLinkHandshake, SilenceTimesOut)
+{
+    LoopbackServer server([](PeerConnection& peer) { peer.WaitForClose(5000); });
+    AgentLink link(Short(300));
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    EXPECT_EQ(link.Handshake(), -1);
+    EXPECT_EQ(link.IsAlive(), -1);
+}
+
+TEST(AgentLinkHandshake, NotConnectedFailsAtOnce)
+{
+    AgentLink link(Short());
+    EXPECT_EQ(link.Handshake(), -1);
+    EXPECT_EQ(link.IsAlive(), -1);
+    EXPECT_EQ(link.RequestBytes(']', ""), "");
+}
+
+TEST(AgentLinkConnect, RefusedOrUnresolvableFails)
+{
+    unsigned short freePort;
+    {
+        LoopbackServer probe([](PeerConnection&) {});
+        freePort = probe.Port();
+    }
+    AgentLink link(Short());
+    EXPECT_EQ(link.Connect("127.0.0.1", freePort), -1);
+    EXPECT_EQ(link.Connect("no-such-host.invalid", 80), -1);
+    EXPECT_EQ(link.Connect("", 80), -1);
+    EXPECT_EQ(link.IsAlive(), -1);
+}
+
+TEST(AgentLinkConnect, ReconnectsOnTheSameLink)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            while (peer.ReadExactly(1, 3000) == "]")
+                peer.Write("        1x");
+        });
+    AgentLink link(Short());
+    for (int round = 0; round < 3; ++round)
+    {
+        ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+        ASSERT_EQ(link.Handshake(), 1);
+        EXPECT_EQ(link.RequestBytes(']', ""), "x");
+        EXPECT_EQ(link.Close(), 1);
+    }
+    EXPECT_EQ(server.Accepted(), 3);
+}
+
+TEST(AgentLinkClose, SendsGoodbyeAndIsIdempotent)
+{
+    std::promise<std::string> seen;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            seen.set_value(peer.ReadFor(500));
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.Close(), 1);
+    EXPECT_EQ(link.Close(), 1); // already closed
+    EXPECT_EQ(seen.get_future().get(), "_");
+    EXPECT_EQ(link.IsAlive(), -1);
+
+    AgentLink never(Short());
+    EXPECT_EQ(never.Close(), 1);
+}
+
+TEST(AgentLinkAlive, PeerGoneMakesLinkUnusable)
+{
+    HeldAgent server;
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.IsAlive(), 1);
+    server.Release();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (link.IsAlive() == 1 && std::chrono::steady_clock::now() < end)
+        wxMilliSleep(10);
+    EXPECT_EQ(link.IsAlive(), -1);
+}
+
+// --- one exchange at a time ----------------------------------------------
+
+// Regression (overlapping scans): two threads sharing a link never mix their
+// frames on the wire, and each gets the reply to its own request.
+TEST(AgentLinkConcurrency, ExchangesNeverInterleave)
+{
+    std::atomic<int> badFrames{0};
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            for (;;)
+            {
+                const std::string command = peer.ReadExactly(1, 3000);
+                if (command != "^")
+                    break;
+                const std::string field = peer.ReadExactly(8);
+                const int length = std::atoi(field.c_str());
+                const std::string payload = peer.ReadExactly(static_cast<size_t>(length));
+                if (field.size() != 8 || length <= 0 || payload.size() != static_cast<size_t>(length) ||
+                    payload.find_first_not_of(payload[0]) != std::string::npos)
+                    ++badFrames;
+                // Answer slowly in pieces so that a second writer would have
+                // time to cut in.
+                char reply[16];
+                std::snprintf(reply, sizeof reply, "%9d", length);
+                peer.Write(std::string(reply).substr(0, 4));
+                wxMilliSleep(1);
+                peer.Write(std::string(reply).substr(4) + payload);
+            }
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    std::atomic<int> wrongReplies{0};
+    auto worker = [&](char fill, size_t size)
+    {
+        const std::string payload(size, fill);
+        for (int i = 0; i < 15; ++i)
+            if (link.RequestBytes('^', payload) != payload)
+                ++wrongReplies;
+    };
+    std::thread a(worker, 'A', 5000);
+    std::thread b(worker, 'B', 70000);
+    worker('C', 3);
+    a.join();
+    b.join();
+    EXPECT_EQ(wrongReplies, 0);
+    EXPECT_EQ(badFrames, 0);
+    link.Close();
+}
+
+// Abort ends an exchange that would otherwise wait out a long time-out, so the
+// GUI thread's Close that follows does not hang.
+TEST(AgentLinkConcurrency, AbortEndsExchangeInFlight)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.WaitForClose(10000);
+        });
+    Recorder recorder;
+    AgentLink link(Short(30000));
+    link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    std::promise<void> started;
+    auto scan = std::async(std::launch::async,
+                           [&]
+                           {
+                               started.set_value();
+                               return link.RequestBytes(']', "");
+                           });
+    started.get_future().wait();
+    wxMilliSleep(100);
+    const auto start = std::chrono::steady_clock::now();
+    link.Abort();
+    EXPECT_EQ(scan.get(), "");
+    EXPECT_EQ(link.IsAlive(), -1);
+    EXPECT_EQ(link.Close(), 1);
+    EXPECT_LT(SecondsSince(start), 5.0); // far below the 30 s time-out
+    // A deliberate stop is not reported as a lost connection.
+    recorder.WaitForEvent(300);
+    EXPECT_TRUE(recorder.events.empty());
+}
+
+// --- connection-lost notifications ---------------------------------------
+
+TEST(AgentLinkLost, IdlePeerCloseIsReportedWithTargetId)
+{
+    HeldAgent server;
+    Recorder recorder;
+    AgentLink link(Short());
+    link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    server.Release();
+    ASSERT_TRUE(recorder.WaitForEvent());
+    ASSERT_EQ(recorder.events.size(), 1u);
+    const wxSocketEvent& event = *recorder.events[0];
+    EXPECT_EQ(event.GetId(), CorvaneId::TuxedoSocket);
+    EXPECT_EQ(event.GetSocketEvent(), wxSOCKET_LOST);
+    EXPECT_EQ(link.FilterEvent(event), wxSOCKET_LOST);
+    EXPECT_EQ(link.IsAlive(), -1);
+    // Seen once: the closed link reports nothing more.
+    recorder.WaitForEvent(200);
+    EXPECT_EQ(recorder.events.size(), 1u);
+}
+
+TEST(AgentLinkLost, ExchangeEndingWithEofIsReported)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.ReadExactly(1);
+            peer.Write("      100partial");
+        });
+    Recorder recorder;
+    AgentLink link(Short());
+    link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.RequestBytes(']', ""), "partial");
+    EXPECT_EQ(link.IsAlive(), -1);
+    ASSERT_TRUE(recorder.WaitForEvent());
+    EXPECT_EQ(recorder.events[0]->GetId(), CorvaneId::WebLogicSocket);
+}
+
+TEST(AgentLinkLost, StaleNotificationOfEarlierConnectionIgnored)
+{
+    std::atomic<int> sessions{0};
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            if (++sessions == 1)
+                return; // the first connection is dropped by the agent
+            peer.WaitForClose(5000);
+        });
+    Recorder recorder;
+    AgentLink link(Short());
+    link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(recorder.WaitForEvent());
+
+    // The operator already stopped and started again before it was handled.
+    link.Close();
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.FilterEvent(*recorder.events[0]), -1);
+    EXPECT_EQ(link.IsAlive(), 1); // the new connection is untouched
+
+    // A notification after a deliberate Close is stale as well.
+    link.Close();
+    EXPECT_EQ(link.FilterEvent(*recorder.events[0]), -1);
+}
+
+TEST(AgentLinkLost, HandMadeEventsAreTakenAsCurrent)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.WaitForClose(5000);
+        });
+    AgentLink link(Short());
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    wxSocketEvent input(CorvaneId::TuxedoSocket);
+    input.m_event = wxSOCKET_INPUT;
+    input.m_clientData = nullptr;
+    EXPECT_EQ(link.FilterEvent(input), wxSOCKET_INPUT);
+    EXPECT_EQ(link.IsAlive(), 1);
+    wxSocketEvent lost(CorvaneId::TuxedoSocket);
+    lost.m_event = wxSOCKET_LOST;
+    lost.m_clientData = nullptr;
+    EXPECT_EQ(link.FilterEvent(lost), wxSOCKET_LOST);
+    EXPECT_EQ(link.IsAlive(), -1);
+}
+
+TEST(AgentLinkLost, DetachedTargetGetsNothing)
+{
+    LoopbackServer server([](PeerConnection& peer) { AnswerHandshake(peer); });
+    Recorder recorder;
+    AgentLink link(Short());
+    link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
+    link.SetEventTarget(nullptr, 0);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_FALSE(recorder.WaitForEvent(300));
+}
