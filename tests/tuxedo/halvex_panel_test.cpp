@@ -473,3 +473,25 @@ TEST_F(HalvexPanelTest, PanelClosedDuringASlowScan)
     wxLog::FlushActive();
     PumpFor(20);
 }
+
+// A rejected first report shows the lists as they were, and records nothing:
+// those rows were not seen at that time.
+TEST_F(HalvexPanelTest, RejectedFirstReportRecordsNothing)
+{
+    MakePanel();
+    FindLabel<wxCheckBox>("Record to Database!")->SetValue(true);
+    StartRunning();
+    {
+        PromptRecorder prompts;
+        prompts.Answer(wxYES);
+        Click(CorvaneId::StartStop);
+    }
+    ASSERT_FALSE(m_panel->IsRunning());
+    m_agent.SetReports({"<MONITOR><SERVER"});
+    StartRunning();
+    EXPECT_EQ(m_panel->ReportsShown(), 2);
+    EXPECT_EQ(Servers()->GetItemCount(), 20);
+    wxSQLite3Database db;
+    db.Open(m_home.File("tux1.db"));
+    EXPECT_EQ(Count(db, "select count(*) from ServerList"), 20);
+}
