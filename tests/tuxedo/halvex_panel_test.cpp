@@ -246,6 +246,17 @@ TEST_F(HalvexPanelTest, ConnectAndHandshakeFailures)
     EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"Connect to Host[127.0.0.1: 1] Failed!"});
     EXPECT_EQ(prompts.Messages()[0].style & wxCENTRE, wxCENTRE);
     EXPECT_FALSE(m_panel->IsRunning());
+
+    // A port that is not a number, or not a port, is tried as port 0.
+    for (const char* port : {"abc", "70000"})
+    {
+        nowhere.SitePort = port;
+        m_panel->SetSite(nowhere);
+        prompts.Clear();
+        EXPECT_EQ(m_panel->StartMonitor(), -1);
+        EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"Connect to Host[127.0.0.1: 0] Failed!"})
+            << port;
+    }
 }
 
 TEST_F(HalvexPanelTest, ErrorInTheFirstReportStopsAtOnce)
