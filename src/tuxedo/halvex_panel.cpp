@@ -171,6 +171,7 @@ int HalvexPanel::StartMonitor()
 {
     if (m_monitor.Start(m_site) != 1)
         return -1;
+    ++m_run;
     // No scan runs now (Start waited for any), so the scan side is ours.
     m_model.ForgetPreviousScan();
     std::string reply = m_link.RequestBytes('^', std::string());
@@ -203,7 +204,8 @@ void HalvexPanel::OnTimer(wxTimerEvent&)
 
 bool HalvexPanel::RunScanNow()
 {
-    return m_monitor.RunScan(std::make_unique<TuxPanelThread>(*this, m_recordToDb->GetValue()));
+    return m_monitor.RunScan(
+        std::make_unique<TuxPanelThread>(*this, m_run, m_recordToDb->GetValue()));
 }
 
 void HalvexPanel::OnSocket(wxSocketEvent& event)
@@ -214,11 +216,11 @@ void HalvexPanel::OnSocket(wxSocketEvent& event)
 
 wxThread::ExitCode TuxPanelThread::Entry()
 {
-    m_panel.Scan(m_recording);
+    m_panel.Scan(m_run, m_recording);
     return 0;
 }
 
-void HalvexPanel::Scan(bool recording)
+void HalvexPanel::Scan(unsigned run, bool recording)
 {
     // Runs on the scan thread.
     m_lastReply = m_link.RequestBytes(']', std::string());
@@ -228,8 +230,10 @@ void HalvexPanel::Scan(bool recording)
     FireTuxAlarms();
     std::shared_ptr<ScanView> view = std::move(m_building);
     m_monitor.Deliver(
-        [this, view]
+        [this, run, view]
         {
+            if (run != m_run)
+                return; // stopped and started again since this scan began
             m_view = view;
             ShowTuxReport();
             WriteTuxLog(2);

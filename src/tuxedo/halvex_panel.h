@@ -115,8 +115,8 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnSocket(wxSocketEvent& event);
 
-    // Scan thread: one poll of the agent.
-    void Scan(bool recording);
+    // Scan thread: one poll of the agent, for the monitoring run `run`.
+    void Scan(unsigned run, bool recording);
     // After an accepted (or, at Start, any) parse: copies for the display,
     // the findings to log and, when recording, the scan's history rows.
     std::shared_ptr<ScanView> CollectView(bool accepted, bool recording);
@@ -142,6 +142,9 @@ private:
     TuxQueueList m_shownQueues;
     TuxClientList m_shownClients;
     int m_reportsShown = 0;
+    // Counts Starts. A scan's results are shown only in the run that started
+    // it: queued results must not overwrite a new run's first report.
+    unsigned m_run = 0;
 };
 
 // One scan of a HalvexPanel, run by the panel's MonitorControl. The panel
@@ -149,8 +152,8 @@ private:
 class TuxPanelThread : public wxThread
 {
 public:
-    TuxPanelThread(HalvexPanel& panel, bool recording)
-        : wxThread(wxTHREAD_JOINABLE), m_panel(panel), m_recording(recording)
+    TuxPanelThread(HalvexPanel& panel, unsigned run, bool recording)
+        : wxThread(wxTHREAD_JOINABLE), m_panel(panel), m_run(run), m_recording(recording)
     {
     }
 
@@ -159,5 +162,6 @@ protected:
 
 private:
     HalvexPanel& m_panel;
+    unsigned m_run;
     bool m_recording;
 };

@@ -506,3 +506,26 @@ TEST_F(HalvexPanelTest, RejectedFirstReportRecordsNothing)
     db.Open(m_home.File("tux1.db"));
     EXPECT_EQ(Count(db, "select count(*) from ServerList"), 20);
 }
+
+// A scan whose results are still queued when the monitor is stopped and
+// started again must not overwrite the new session's first report.
+TEST_F(HalvexPanelTest, ResultsOfAnEarlierSessionAreDropped)
+{
+    MakePanel();
+    m_agent.SetReports({Monitor(Server("FIRST", "10", "1", "IDLE")),
+                        Monitor(Server("POLLED", "10", "1", "IDLE"))});
+    StartRunning();
+    ASSERT_TRUE(m_panel->RunScanNow());
+    m_panel->WaitForScan(); // its hand-off is queued, not yet run
+    {
+        PromptRecorder prompts;
+        prompts.Answer(wxYES);
+        Click(CorvaneId::StartStop);
+    }
+    m_agent.SetReports({Monitor(Server("RESTARTED", "10", "1", "IDLE"))});
+    StartRunning();
+    PumpFor(50);
+    EXPECT_EQ(m_panel->ReportsShown(), 2);
+    ASSERT_EQ(Servers()->GetItemCount(), 1);
+    EXPECT_EQ(Servers()->CellAt(0, 0), "RESTARTED");
+}
