@@ -278,12 +278,7 @@ void DunmerePanel::ShowWlsReport()
 {
     // Runs on the thread of the scan: copies what the lists show, then the
     // agent's message and the history go after the display in the log.
-    auto view = std::make_shared<ReportView>();
-    view->servers = m_model.Servers();
-    view->jvms = m_model.Jvms();
-    view->threads = m_model.Threads();
-    view->jdbc = m_model.JdbcPools();
-    view->summary = m_model.Summary();
+    std::shared_ptr<const ReportView> view = MakeView();
     const unsigned run = m_scanRun;
     OnGui(
         [this, run, view]
@@ -302,6 +297,31 @@ void DunmerePanel::ShowWlsReport()
         [this] { return m_db.LastError(); });
     if (!warning.empty())
         OnGui([this, warning] { m_monitor.Warn(warning); });
+}
+
+std::shared_ptr<const DunmerePanel::ReportView> DunmerePanel::MakeView() const
+{
+    auto view = std::make_shared<ReportView>();
+    view->servers = m_model.Servers();
+    view->jvms = m_model.Jvms();
+    view->threads = m_model.Threads();
+    view->jdbc = m_model.JdbcPools();
+    view->summary = m_model.Summary();
+    return view;
+}
+
+int DunmerePanel::LoadReport(std::string reply)
+{
+    m_model.SetLastReply(reply);
+    const int result = m_model.ParseWlsReport(reply);
+    m_loaded = MakeView();
+    return result;
+}
+
+void DunmerePanel::DisplayLoadedReport()
+{
+    if (m_loaded)
+        DisplayWlsReport(m_loaded);
 }
 
 void DunmerePanel::DisplayWlsReport(const std::shared_ptr<const ReportView>& view)

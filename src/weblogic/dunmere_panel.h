@@ -45,6 +45,13 @@ public:
     // through the log area; on the thread that runs the scan.
     void WriteWlsLog(int kind);
 
+    // Takes reply as the agent's last reply and parses it; DisplayLoadedReport
+    // then shows it as the display step would (no log, history or alarms).
+    // For tools and benchmarks; GUI thread, only while no scan runs. The
+    // parse's result.
+    int LoadReport(std::string reply);
+    void DisplayLoadedReport();
+
     // What a timer tick does; false when the tick was skipped.
     bool RunScanNow();
     bool ScanRunning() const { return m_monitor.ScanRunning(); }
@@ -100,6 +107,8 @@ private:
 
     // Scan thread: one poll of the agent.
     void Scan(unsigned run, bool recording);
+    // A copy of the model's records for the lists (on the thread of the scan).
+    std::shared_ptr<const ReportView> MakeView() const;
     // GUI thread: fills the lists and the summary.
     void DisplayWlsReport(const std::shared_ptr<const ReportView>& view);
     void SetupLists();
@@ -138,6 +147,7 @@ private:
 
     // GUI side: what the lists show.
     std::shared_ptr<const ReportView> m_view;
+    std::shared_ptr<const ReportView> m_loaded; // by LoadReport
     mutable wxString m_cell; // the text a list cell reads
 };
 

@@ -7,6 +7,27 @@
 
 namespace
 {
+// atoi of a record's text, read in place: only a leading number counts, so
+// the text need not be converted whole (the marking reads thousands).
+int Number(const wxString& text)
+{
+    const wchar_t* p = text.wc_str();
+    const std::size_t length = text.length();
+    std::size_t i = 0;
+    while (i < length && (p[i] == ' ' || (p[i] >= '\t' && p[i] <= '\r')))
+        ++i;
+    // The sign and the digits after it are all that count; beyond a dozen
+    // digits any int has saturated.
+    char head[16];
+    std::size_t n = 0;
+    if (i < length && (p[i] == '+' || p[i] == '-'))
+        head[n++] = static_cast<char>(p[i++]);
+    for (; i < length && n + 1 < sizeof head && p[i] >= '0' && p[i] <= '9'; ++i)
+        head[n++] = static_cast<char>(p[i]);
+    head[n] = '\0';
+    return AtoiBytes(head);
+}
+
 // The share free / total, kept as a float like the threshold it meets.
 bool RatioBelow(float threshold, double free, double total)
 {
@@ -62,7 +83,7 @@ void WlsModel::MarkWlsThresholds()
         const double t = AtoiText(rule.FreeHeap) / 100.0;
         for (WlsJvmRec& jvm : m_jvms)
         {
-            const double f = AtoiText(jvm.FreePercent) / 100.0;
+            const double f = Number(jvm.FreePercent) / 100.0;
             if (t > f)
             {
                 jvm.Flags |= WlsHeapLow | WlsAlarmRow;
@@ -75,7 +96,7 @@ void WlsModel::MarkWlsThresholds()
         const float t = static_cast<float>(AtoiText(rule.IdleThread) / 100.0);
         for (WlsThreadRec& pool : m_threads)
         {
-            if (RatioBelow(t, AtoiText(pool.IdleCount), AtoiText(pool.TotalCount)))
+            if (RatioBelow(t, Number(pool.IdleCount), Number(pool.TotalCount)))
             {
                 pool.Flags |= WlsThreadLow | WlsAlarmRow;
                 NoteAlarmServer(pool.ServerName, AlarmThread);
@@ -87,8 +108,8 @@ void WlsModel::MarkWlsThresholds()
         const float t = static_cast<float>(AtoiText(rule.IdleJDBC) / 100.0);
         for (WlsJdbcRec& pool : m_jdbc)
         {
-            const double capacity = AtoiText(pool.CurrCapacity);
-            if (RatioBelow(t, capacity - AtoiText(pool.ActiveCurrent), capacity))
+            const double capacity = Number(pool.CurrCapacity);
+            if (RatioBelow(t, capacity - Number(pool.ActiveCurrent), capacity))
             {
                 pool.Flags |= WlsJdbcLow | WlsAlarmRow;
                 NoteAlarmServer(pool.ServerName, AlarmJdbc);
@@ -117,29 +138,62 @@ const wxString& WlsModel::Offenders(int kind) const
     return const_cast<WlsModel*>(this)->OffenderList(kind);
 }
 
+std::unordered_set<wxString>& WlsModel::FiledNames(int kind)
+{
+    switch (kind)
+    {
+    case AlarmDied:
+        return m_filed[0];
+    case AlarmHeap:
+        return m_filed[1];
+    case AlarmJdbc:
+        return m_filed[2];
+    default:
+        return m_filed[3];
+    }
+}
+
+const std::vector<std::size_t>* WlsModel::ServersNamed(const wxString& name)
+{
+    if (!m_serverIndexBuilt)
+    {
+        m_serverIndex.clear();
+        for (std::size_t i = 0; i < m_servers.size(); ++i)
+            m_serverIndex[m_servers[i].ServerName].push_back(i);
+        m_serverIndexBuilt = true;
+    }
+    const auto found = m_serverIndex.find(name);
+    return found == m_serverIndex.end() ? nullptr : &found->second;
+}
+
 void WlsModel::NoteAlarmServer(const wxString& name, int kind)
 {
     if (kind != AlarmDied && kind != AlarmHeap && kind != AlarmJdbc && kind != AlarmThread)
         return;
     wxString& list = OffenderList(kind);
-    if (!ContainsText(list, name))
-        list << "[ " << name << "] ";
+    std::unordered_set<wxString>& filed = FiledNames(kind);
+    if (!filed.count(name) && !ContainsText(list, name))
+    {
+        list << L"[ " << name << L"] ";
+        filed.insert(name);
+    }
     if (kind == AlarmDied || kind == AlarmHeap)
         return;
-    if (ContainsText(m_dumpedServers, name))
+    if (m_dumpedNames.count(name) || ContainsText(m_dumpedServers, name))
         return;
-    for (const WlsServerRec& server : m_servers)
+    const std::vector<std::size_t>* servers = ServersNamed(name);
+    if (!servers)
+        return;
+    // A JDBC alarm dumps the first server of the name, a thread alarm each.
+    for (const std::size_t i : *servers)
     {
-        if (server.ServerName != name)
-            continue;
+        const WlsServerRec& server = m_servers[i];
+        m_dumpLines << (kind == AlarmJdbc ? JdbcDumpLine(server.ServerName, server.URL, server.Port)
+                                          : ThreadDumpLine(server.ServerName, server.URL, server.Port));
+        m_dumpedServers << L"[ " << name << L"] ";
+        m_dumpedNames.insert(name);
         if (kind == AlarmJdbc)
-        {
-            m_dumpLines << JdbcDumpLine(server.ServerName, server.URL, server.Port);
-            m_dumpedServers << "[ " << name << "] ";
-            return; // the first match only
-        }
-        m_dumpLines << ThreadDumpLine(server.ServerName, server.URL, server.Port);
-        m_dumpedServers << "[ " << name << "] ";
+            break;
     }
 }
 
@@ -174,6 +228,9 @@ void WlsModel::ClearAlarms()
     m_threadList.clear();
     m_dumpedServers.clear();
     m_dumpLines.clear();
+    for (auto& names : m_filed)
+        names.clear();
+    m_dumpedNames.clear();
 }
 
 void WlsModel::FireWlsAlarms(WlsScanPort& port)

@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 // A heap size in bytes as the JVM list shows it: megabytes, "%4.2fM".
 // Text that does not start with a number counts as 0 ("N/A" shows 0.00M).
@@ -110,6 +113,9 @@ public:
 
 private:
     wxString& OffenderList(int kind);
+    std::unordered_set<wxString>& FiledNames(int kind);
+    // The positions of the server records of that name (built once per parse).
+    const std::vector<std::size_t>* ServersNamed(const wxString& name);
 
     SiteRecord m_site;
     bool m_wls8 = false;
@@ -119,11 +125,21 @@ private:
     ActionSettings m_actions;
 
     std::string m_lastReply;
+    std::vector<char> m_parseBuffer;
     WlsServerList m_servers;
     WlsJvmList m_jvms;
     WlsThreadList m_threads;
     WlsJdbcList m_jdbc;
     WlsDomainSummary m_summary;
+    // The records of the report before the current one, refilled by the next
+    // parse: their strings keep their room from scan to scan.
+    struct
+    {
+        WlsServerList servers;
+        WlsJvmList jvms;
+        WlsThreadList threads;
+        WlsJdbcList jdbc;
+    } m_spare;
 
     wxString m_diedList;
     wxString m_heapList;
@@ -131,4 +147,11 @@ private:
     wxString m_threadList;
     wxString m_dumpedServers;
     wxString m_dumpLines;
+
+    // Names filed exactly, per list: a name filed again needs no search of
+    // the list's text. Only a shortcut: the substring test still decides.
+    std::unordered_set<wxString> m_filed[4];
+    std::unordered_set<wxString> m_dumpedNames;
+    std::unordered_map<wxString, std::vector<std::size_t>> m_serverIndex;
+    bool m_serverIndexBuilt = false;
 };

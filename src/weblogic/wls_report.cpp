@@ -9,148 +9,269 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace
 {
 const char* const HealthTokens[] = {"HEALTH_OK", "HEALTH_WARN", "HEALTH_CRITICAL",
                                     "HEALTH_FAILED"};
 
-// Attribute values are mostly ASCII numbers and names; they skip the UTF-8
-// decoder. Anything else is decoded (invalid bytes stay readable).
-wxString Text(const char* value)
+const wxString& NotAvailable()
 {
-    const std::size_t n = std::strlen(value);
-    for (std::size_t i = 0; i < n; ++i)
+    static const wxString text("N/A");
+    return text;
+}
+
+// Stores an attribute value (UTF-8 bytes, n of them) in dst. Values are
+// mostly short ASCII numbers and names: those are widened here and assigned
+// into the string's existing room, so a parse that reuses its records
+// allocates next to nothing. Anything else is decoded (invalid bytes stay
+// readable).
+void Assign(wxString& dst, const char* value, std::size_t n)
+{
+    wchar_t wide[128];
+    if (n < sizeof wide / sizeof wide[0])
     {
-        if (static_cast<unsigned char>(value[i]) >= 0x80)
-            return FromUtf8(value, n);
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            const unsigned char c = static_cast<unsigned char>(value[i]);
+            if (c >= 0x80)
+            {
+                dst = FromUtf8(value, n);
+                return;
+            }
+            wide[i] = static_cast<wchar_t>(c);
+        }
+        dst.assign(wide, n);
+        return;
     }
-    return n ? wxString::FromAscii(value, n) : wxString();
+    dst = FromUtf8(value, n);
+}
+
+// The value of a present attribute, or "N/A" for a missing one. Short ASCII
+// values are widened as they are measured, in one pass.
+void Assign(wxString& dst, const char* value)
+{
+    if (!value)
+    {
+        dst = NotAvailable();
+        return;
+    }
+    // Names, versions and states rarely change from scan to scan: a value
+    // equal to what the string holds is not stored again.
+    const wchar_t* held = dst.wc_str();
+    const std::size_t heldLength = dst.length();
+    std::size_t n = 0;
+    while (n < heldLength && held[n] < 0x80 && static_cast<unsigned char>(value[n]) == held[n])
+        ++n;
+    if (n == heldLength && value[n] == 0)
+        return;
+    wchar_t wide[128];
+    n = 0;
+    for (; n < sizeof wide / sizeof wide[0]; ++n)
+    {
+        const unsigned char c = static_cast<unsigned char>(value[n]);
+        if (c == 0)
+        {
+            dst.assign(wide, n);
+            return;
+        }
+        if (c >= 0x80)
+            break;
+        wide[n] = static_cast<wchar_t>(c);
+    }
+    Assign(dst, value, std::strlen(value));
+}
+
+// The reader parses the model's own copy of the report, in place, so every
+// name it returns points into that copy; the copy ends in NameSlack spare
+// bytes, so a name can be compared a whole wanted length at once without
+// reading past it.
+constexpr std::size_t NameSlack = 64;
+
+inline bool NameIs(const char* name, std::string_view wanted)
+{
+    return std::memcmp(name, wanted.data(), wanted.size()) == 0 && name[wanted.size()] == '\0';
 }
 
 // The values of the wanted attributes of one element in a single pass over
 // its attributes; nullptr where an attribute is missing. When an attribute
 // appears twice the first one counts, as a by-name lookup would find it.
+// Agents write the attributes of an element in one order, so each name is
+// first compared with the one after the last match.
 template <std::size_t N>
 struct Attributes
 {
     const char* value[N];
 
-    Attributes(const pugi::xml_node& node, const char* const (&names)[N])
+    Attributes(const pugi::xml_node& node, const std::string_view (&names)[N])
     {
         for (std::size_t i = 0; i < N; ++i)
             value[i] = nullptr;
+        std::size_t expected = 0;
         for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
         {
             const char* name = a.name();
-            for (std::size_t i = 0; i < N; ++i)
+            for (std::size_t k = 0; k < N; ++k)
             {
-                if (!value[i] && name[0] == names[i][0] && std::strcmp(name, names[i]) == 0)
+                const std::size_t i = (expected + k) % N;
+                if (!value[i] && NameIs(name, names[i]))
                 {
                     value[i] = a.value();
+                    expected = i + 1;
                     break;
                 }
             }
         }
     }
 
-    // The value as text, or the default of a missing attribute.
-    wxString operator[](std::size_t i) const { return value[i] ? Text(value[i]) : wxString("N/A"); }
+    void Get(std::size_t i, wxString& dst) const { Assign(dst, value[i]); }
     bool Is(std::size_t i, const char* text) const
     {
         return value[i] && std::strcmp(value[i], text) == 0;
     }
 };
 
-wxString ReduceHealth(wxString health)
+// The first health token the text contains replaces it; text with none is
+// kept. The tokens are ASCII, so the bytes can be searched as they came.
+void AssignHealth(wxString& dst, const char* value)
 {
-    for (const char* token : HealthTokens)
+    if (value)
     {
-        if (health.find(token) != wxString::npos)
-            health = token;
+        for (const char* token : HealthTokens)
+        {
+            if (std::strstr(value, token))
+            {
+                Assign(dst, token, std::strlen(token));
+                return;
+            }
+        }
     }
-    return health;
+    Assign(dst, value);
 }
 
-bool NameIs(const char* name, const char* wanted)
+// The free percentage with "%" appended ("N/A%" when absent).
+void AssignPercent(wxString& dst, const char* value)
 {
-    return std::strcmp(name, wanted) == 0;
+    const char* text = value ? value : "N/A";
+    const std::size_t n = std::strlen(text);
+    char buffer[64];
+    if (n + 1 < sizeof buffer)
+    {
+        std::memcpy(buffer, text, n);
+        buffer[n] = '%';
+        Assign(dst, buffer, n + 1);
+    }
+    else
+    {
+        Assign(dst, text, n);
+        dst += "%";
+    }
 }
 
-const char* const ServerAttrs[] = {"serverName", "ListenPort", "State", "HealthState",
+constexpr std::string_view ServerAttrs[] = {"serverName", "ListenPort", "State", "HealthState",
                                    "ListenAddress"};
-const char* const JvmAttrs[] = {"serverName",      "JavaVendor",  "JavaVersion",    "HeapFreeCurrent",
+constexpr std::string_view JvmAttrs[] = {"serverName",      "JavaVendor",  "JavaVersion",    "HeapFreeCurrent",
                                 "HeapSizeCurrent", "HeapSizeMax", "HeapFreePercent"};
-const char* const QueueAttrs[] = {"serverName",
+constexpr std::string_view QueueAttrs[] = {"serverName",
                                   "ExecuteThreadCurrentIdleCount",
                                   "ExecuteThreadTotalCount",
                                   "ServicedRequestTotalCount",
                                   "PendingRequestCurrentCount",
                                   "Name"};
-const char* const PoolAttrs[] = {"serverName", "ExecuteThreadIdleCount", "ExecuteThreadTotalCount",
+constexpr std::string_view PoolAttrs[] = {"serverName", "ExecuteThreadIdleCount", "ExecuteThreadTotalCount",
                                  "Throughput", "QueueLength"};
-const char* const JdbcAttrs[] = {"serverName",   "ActiveConnectionsCurrentCount",
+constexpr std::string_view JdbcAttrs[] = {"serverName",   "ActiveConnectionsCurrentCount",
                                  "ActiveConnectionsHighCount",
                                  "CurrCapacity", "LeakedConnectionCount",
                                  "Name",         "State"};
-const char* const InitAttrs8[] = {"DomainVersion", "ActivationTime",        "ServerNum",
+constexpr std::string_view InitAttrs8[] = {"DomainVersion", "ActivationTime",        "ServerNum",
                                   "Name",          "AdminServerName",       "JDKVendor",
                                   "JDKVersion",    "OSName",                "OSVersion",
                                   "ProductionModeEnabled", "AgentVersion",  "GuardianEnabled",
                                   "RootDirectory"};
 // WebLogic 9/10 agents spell the boot time with a lower-case t.
-const char* const InitAttrs9[] = {"DomainVersion", "Activationtime",        "ServerNum",
+constexpr std::string_view InitAttrs9[] = {"DomainVersion", "Activationtime",        "ServerNum",
                                   "Name",          "AdminServerName",       "JDKVendor",
                                   "JDKVersion",    "OSName",                "OSVersion",
                                   "ProductionModeEnabled", "AgentVersion",  "GuardianEnabled",
                                   "RootDirectory"};
-const char* const SystemAttrs[] = {"errMsg"};
+constexpr std::string_view SystemAttrs[] = {"errMsg"};
 
 void ReadInitBuf(const pugi::xml_node& node, bool wls8, WlsDomainSummary& s)
 {
     const Attributes<13> a(node, wls8 ? InitAttrs8 : InitAttrs9);
-    s.DomainVersion = a[0];
-    s.ActivationTime = a[1];
-    s.ServerNum = a[2];
-    s.DomainName = a[3];
-    s.AdminServerName = a[4];
-    s.JDKVendor = a[5];
-    s.JDKVersion = a[6];
-    s.OSName = a[7];
-    s.OSVersion = a[8];
-    s.ProductionModeEnabled = a[9];
-    s.AgentVersion = a[10];
-    s.GuardianEnabled = a[11];
-    s.RootDirectory = a[12];
+    wxString* const fields[13] = {&s.DomainVersion, &s.ActivationTime, &s.ServerNum,
+                                  &s.DomainName,    &s.AdminServerName, &s.JDKVendor,
+                                  &s.JDKVersion,    &s.OSName,         &s.OSVersion,
+                                  &s.ProductionModeEnabled, &s.AgentVersion,
+                                  &s.GuardianEnabled, &s.RootDirectory};
+    for (std::size_t i = 0; i < 13; ++i)
+        a.Get(i, *fields[i]);
+}
+
+// The next record of an array being refilled: an existing one (its strings
+// keep their room) or a new one. Spare fields are emptied, the flags reset.
+template <class Rec>
+Rec& NextRecord(std::vector<Rec>& records, std::size_t& used)
+{
+    if (used == records.size())
+        records.emplace_back();
+    Rec& rec = records[used++];
+    rec.Flags = 0;
+    return rec;
+}
+
+void ReadServer(const pugi::xml_node& node, WlsServerRec& rec)
+{
+    const Attributes<5> a(node, ServerAttrs);
+    a.Get(0, rec.ServerName);
+    a.Get(1, rec.Port);
+    a.Get(2, rec.State);
+    AssignHealth(rec.Health, a.value[3]);
+    a.Get(4, rec.URL);
+    rec.Spare1.clear();
+    rec.Spare2.clear();
+}
+
+void ReadJvm(const pugi::xml_node& node, WlsJvmRec& rec)
+{
+    const Attributes<7> a(node, JvmAttrs);
+    a.Get(0, rec.ServerName);
+    a.Get(1, rec.JVMVendor);
+    a.Get(2, rec.JVMVersion);
+    a.Get(3, rec.FreeHeap);
+    a.Get(4, rec.CurrentHeap);
+    a.Get(5, rec.HeapSizeMax);
+    AssignPercent(rec.FreePercent, a.value[6]);
 }
 
 // Both thread elements list server, idle, total, throughput and queue length
 // in their first five slots.
 template <std::size_t N>
-WlsThreadRec ReadThreads(const Attributes<N>& a)
+void ReadThreads(const Attributes<N>& a, WlsThreadRec& rec)
 {
-    WlsThreadRec rec;
-    rec.ServerName = a[0];
-    rec.IdleCount = a[1];
-    rec.TotalCount = a[2];
-    rec.Throughput = a[3];
-    rec.QueueLength = a[4];
-    return rec;
+    a.Get(0, rec.ServerName);
+    a.Get(1, rec.IdleCount);
+    a.Get(2, rec.TotalCount);
+    a.Get(3, rec.Throughput);
+    a.Get(4, rec.QueueLength);
 }
 
-WlsJdbcRec ReadJdbc(const pugi::xml_node& node)
+void ReadJdbc(const pugi::xml_node& node, WlsJdbcRec& rec)
 {
     const Attributes<7> a(node, JdbcAttrs);
-    WlsJdbcRec rec;
-    rec.ServerName = a[0];
-    rec.ActiveCurrent = a[1];
-    rec.ActiveHigh = a[2];
-    rec.CurrCapacity = a[3];
-    rec.LeakCount = a[4];
-    rec.JDBCName = a[5];
-    rec.State = a[6];
-    return rec;
+    a.Get(0, rec.ServerName);
+    a.Get(1, rec.ActiveCurrent);
+    a.Get(2, rec.ActiveHigh);
+    a.Get(3, rec.CurrCapacity);
+    a.Get(4, rec.LeakCount);
+    a.Get(5, rec.JDBCName);
+    a.Get(6, rec.State);
+    rec.Spare1.clear();
+    rec.Spare2.clear();
 }
 
 // A conforming reader takes exactly one document element and no text beside it.
@@ -223,7 +344,13 @@ int WlsModel::ParseWlsReport(const char* data, std::size_t size)
         if (!size || std::memchr(data, '\0', size))
             return -1;
         pugi::xml_document doc;
-        if (!doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8))
+        // The reader works in a copy it may change; the model keeps that copy's
+        // room from one report to the next.
+        m_parseBuffer.resize(size + NameSlack);
+        std::memcpy(m_parseBuffer.data(), data, size);
+        std::memset(m_parseBuffer.data() + size, 0, NameSlack);
+        if (!doc.load_buffer_inplace(m_parseBuffer.data(), size, pugi::parse_default,
+                                     pugi::encoding_utf8))
             return -1;
         if (!SingleDocumentElement(doc))
             return -1;
@@ -231,81 +358,81 @@ int WlsModel::ParseWlsReport(const char* data, std::size_t size)
         if (!NameIs(root.name(), "MONITOR"))
             return -1;
 
-        // Built aside and swapped in at the end, so a failure half-way leaves
-        // the previous report whole.
+        // Filled into the spare arrays and swapped in at the end, so a failure
+        // half-way leaves the previous report whole; the spare records are
+        // the ones of the report before, refilled in place.
         WlsDomainSummary summary = m_summary;
-        WlsServerList servers;
-        WlsJvmList jvms;
-        WlsThreadList threads;
-        WlsJdbcList jdbc;
+        WlsServerList& servers = m_spare.servers;
+        WlsJvmList& jvms = m_spare.jvms;
+        WlsThreadList& threads = m_spare.threads;
+        WlsJdbcList& jdbc = m_spare.jdbc;
+        std::size_t nServers = 0, nJvms = 0, nThreads = 0, nJdbc = 0;
 
         const pugi::xml_attribute date = root.attribute("Date");
-        summary.LastUpdate = date ? Text(date.value()) : wxString("0");
+        if (date)
+            Assign(summary.LastUpdate, date.value());
+        else
+            summary.LastUpdate = "0";
 
         for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling())
         {
             if (child.type() != pugi::node_element)
                 continue;
             const char* name = child.name();
-            if (NameIs(name, "ServerRuntime"))
+            switch (name[0])
             {
-                const Attributes<5> a(child, ServerAttrs);
-                WlsServerRec rec;
-                rec.ServerName = a[0];
-                rec.Port = a[1];
-                rec.State = a[2];
-                rec.Health = ReduceHealth(a[3]);
-                rec.URL = a[4];
-                servers.push_back(std::move(rec));
-            }
-            else if (NameIs(name, "JVMRuntime"))
-            {
-                const Attributes<7> a(child, JvmAttrs);
-                WlsJvmRec rec;
-                rec.ServerName = a[0];
-                rec.JVMVendor = a[1];
-                rec.JVMVersion = a[2];
-                rec.FreeHeap = a[3];
-                rec.CurrentHeap = a[4];
-                rec.HeapSizeMax = a[5];
-                rec.FreePercent = a[6] + "%";
-                jvms.push_back(std::move(rec));
-            }
-            else if (m_wls8 && NameIs(name, "ExecuteQueueRuntime"))
-            {
-                const Attributes<6> a(child, QueueAttrs);
-                // Only the queue that serves applications counts.
-                if (a.Is(5, "weblogic.kernel.Default") || a.Is(5, "default"))
-                    threads.push_back(ReadThreads(a));
-            }
-            else if (!m_wls8 && NameIs(name, "ThreadPoolRuntime"))
-            {
-                threads.push_back(ReadThreads(Attributes<5>(child, PoolAttrs)));
-            }
-            else if (m_wls8 && NameIs(name, "JDBCConnectionPoolRuntime"))
-            {
-                jdbc.push_back(ReadJdbc(child));
-            }
-            else if (!m_wls8 && NameIs(name, "JDBCServiceRuntime.JDBCDataSourceRuntimeMBeans"))
-            {
-                jdbc.push_back(ReadJdbc(child));
-            }
-            else if (NameIs(name, "INITBUF"))
-            {
-                ReadInitBuf(child, m_wls8, summary);
-            }
-            else if (NameIs(name, "SYSTEM"))
-            {
-                const Attributes<1> a(child, SystemAttrs);
-                summary.errMsg = a.value[0] ? Text(a.value[0]) : wxString();
+            case 'J':
+                if (!m_wls8 && NameIs(name, "JDBCServiceRuntime.JDBCDataSourceRuntimeMBeans"))
+                    ReadJdbc(child, NextRecord(jdbc, nJdbc));
+                else if (NameIs(name, "JVMRuntime"))
+                    ReadJvm(child, NextRecord(jvms, nJvms));
+                else if (m_wls8 && NameIs(name, "JDBCConnectionPoolRuntime"))
+                    ReadJdbc(child, NextRecord(jdbc, nJdbc));
+                break;
+            case 'S':
+                if (NameIs(name, "ServerRuntime"))
+                    ReadServer(child, NextRecord(servers, nServers));
+                else if (NameIs(name, "SYSTEM"))
+                {
+                    const Attributes<1> a(child, SystemAttrs);
+                    if (a.value[0])
+                        Assign(summary.errMsg, a.value[0]);
+                    else
+                        summary.errMsg.clear();
+                }
+                break;
+            case 'T':
+                if (!m_wls8 && NameIs(name, "ThreadPoolRuntime"))
+                    ReadThreads(Attributes<5>(child, PoolAttrs), NextRecord(threads, nThreads));
+                break;
+            case 'E':
+                if (m_wls8 && NameIs(name, "ExecuteQueueRuntime"))
+                {
+                    const Attributes<6> a(child, QueueAttrs);
+                    // Only the queue that serves applications counts.
+                    if (a.Is(5, "weblogic.kernel.Default") || a.Is(5, "default"))
+                        ReadThreads(a, NextRecord(threads, nThreads));
+                }
+                break;
+            case 'I':
+                if (NameIs(name, "INITBUF"))
+                    ReadInitBuf(child, m_wls8, summary);
+                break;
+            default:
+                break;
             }
         }
+        servers.resize(nServers);
+        jvms.resize(nJvms);
+        threads.resize(nThreads);
+        jdbc.resize(nJdbc);
 
         m_servers.swap(servers);
         m_jvms.swap(jvms);
         m_threads.swap(threads);
         m_jdbc.swap(jdbc);
         m_summary = std::move(summary);
+        m_serverIndexBuilt = false;
     }
     catch (const std::exception&)
     {

@@ -48,11 +48,11 @@ void AppendMBean(wxString& doc, const char* mbean, const char* const* table)
     doc << "</MBean>";
 }
 
-wxString DumpLine(const char* head, const wxString& name, const wxString& url,
-                  const wxString& port, const char* tail)
+wxString DumpLine(const wchar_t* head, const wxString& name, const wxString& url,
+                  const wxString& port, const wchar_t* tail)
 {
     wxString line;
-    line << head << EscapeXmlAttribute(name) << "\" url=\"" << EscapeXmlAttribute(url) << ":"
+    line << head << EscapeXmlAttribute(name) << L"\" url=\"" << EscapeXmlAttribute(url) << L":"
          << EscapeXmlAttribute(port) << tail;
     return line;
 }
@@ -128,10 +128,10 @@ wxString BuildThreadDumpRequest(const wxString& dumpLines)
 
 wxString JdbcDumpLine(const wxString& name, const wxString& url, const wxString& port)
 {
-    return DumpLine("<Server name=\"", name, url, port, "\" dumpCount=\"3\"/>");
+    return DumpLine(L"<Server name=\"", name, url, port, L"\" dumpCount=\"3\"/>");
 }
 
 wxString ThreadDumpLine(const wxString& name, const wxString& url, const wxString& port)
 {
-    return DumpLine("<Server name=\"", name, url, port, "\" dumpCount=\"2\" />");
+    return DumpLine(L"<Server name=\"", name, url, port, L"\" dumpCount=\"2\" />");
 }
