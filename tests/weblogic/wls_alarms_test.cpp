@@ -152,6 +152,12 @@ TEST_F(WlsAlarms, EmptyRuleChecksNothingAndNonNumericThresholdIsZero)
     Parse(Jvm("a", "0") + Pool("a", "0", "5") + Jdbc("a", "5", "5"));
     EXPECT_EQ(model.Jvms()[0].Flags | model.Threads()[0].Flags | model.JdbcPools()[0].Flags, 0u);
 
+    // Counts are read as atoi reads them: blanks, sign, leading digits.
+    model.SetRule(Rule("", " 10%", ""));
+    Parse(Pool("p", " 2", "25 threads") + Pool("q", "+3", "\t25"));
+    EXPECT_EQ(model.Threads()[0].Flags, 0x28u);
+    EXPECT_EQ(model.Threads()[1].Flags, 0u);
+
     model.SetRule(Rule("abc", "abc", "abc"));
     Parse(Jvm("a", "0") + Pool("a", "0", "5") + Jdbc("a", "5", "5") + Jdbc("b", "0", "1"));
     EXPECT_EQ(model.Jvms()[0].Flags, 0u);

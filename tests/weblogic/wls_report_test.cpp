@@ -307,3 +307,46 @@ TEST(HeapMegabytes, FormatsLikeTheJvmList)
     for (const auto& c : cases)
         EXPECT_EQ(HeapMegabytes(c.bytes), c.shown) << c.bytes;
 }
+
+// Records are refilled in place from scan to scan: nothing of an earlier
+// report may show through, whatever the lengths and encodings involved.
+TEST(WlsReport, RefilledRecordsKeepNothingOfEarlierReports)
+{
+    WlsModel model;
+    SetVersion(model, "WebLogic V10");
+    WlsAlarmRule rule;
+    rule.FreeHeap = "50";
+    model.SetRule(rule);
+    // U+00C3 U+00A9 first, then the two bytes that spell U+00E9 in UTF-8.
+    ASSERT_EQ(model.ParseWlsReport(Monitor("<ServerRuntime serverName=\"\xc3\x83\xc2\xa9\" "
+                                           "State=\"RUNNING-LONG-STATE\" ListenPort=\"7001\"/>"
+                                           "<ServerRuntime serverName=\"second\"/>"
+                                           "<JVMRuntime serverName=\"a\" HeapFreePercent=\"10\"/>")),
+              1);
+    ASSERT_EQ(model.ParseWlsReport(Monitor("<ServerRuntime serverName=\"x\"/>")), 1);
+    ASSERT_EQ(model.ParseWlsReport(Monitor("<ServerRuntime serverName=\"\xc3\xa9\" State=\"ADMIN\"/>"
+                                           "<JVMRuntime serverName=\"a\" HeapFreePercent=\"90\"/>")),
+              1);
+    ASSERT_EQ(model.Servers().size(), 1u);
+    EXPECT_EQ(model.Servers()[0].ServerName, wxString::FromUTF8("\xc3\xa9"));
+    EXPECT_EQ(model.Servers()[0].State, "ADMIN");
+    EXPECT_EQ(model.Servers()[0].Port, "N/A");
+    ASSERT_EQ(model.Jvms().size(), 1u);
+    EXPECT_EQ(model.Jvms()[0].FreePercent, "90%");
+    EXPECT_EQ(model.Jvms()[0].Flags, 0u);
+}
+
+// Attribute and element names match whole: neither a prefix nor a longer name.
+TEST(WlsReport, NamesMatchExactly)
+{
+    WlsModel model;
+    SetVersion(model, "WebLogic V10");
+    ASSERT_EQ(model.ParseWlsReport(Monitor("<ServerRuntime serverNam=\"a\" serverNameX=\"b\" "
+                                           "State=\"S\"/><ServerRuntimeX serverName=\"c\"/>"
+                                           "<ServerRuntim serverName=\"d\"/>")),
+              1);
+    ASSERT_EQ(model.Servers().size(), 1u);
+    EXPECT_EQ(model.Servers()[0].ServerName, "N/A");
+    EXPECT_EQ(model.Servers()[0].State, "S");
+    EXPECT_EQ(model.ParseWlsReport(std::string("<MONITORS/>")), -1);
+}
