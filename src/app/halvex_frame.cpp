@@ -1,8 +1,17 @@
 #include "app/halvex_frame.h"
 
+#include "alarm/corvane_action_dlg.h"
+#include "app/halvex_about.h"
 #include "app/images.h"
 #include "common/ids.h"
+#include "common/launcher.h"
+#include "common/program_dir.h"
 #include "common/prompt.h"
+#include "dialogs/halvex_database_dlg.h"
+#include "dialogs/halvex_site_list_dlg.h"
+#include "store/records.h"
+#include "tuxedo/halvex_panel.h"
+#include "weblogic/dunmere_panel.h"
 
 #include <wx/dcclient.h>
 #include <wx/image.h>
@@ -11,7 +20,13 @@
 // clang-format off
 wxBEGIN_EVENT_TABLE(HalvexFrame, MainFrame)
     EVT_TOOL_RANGE(CorvaneId::ToolQuit, CorvaneId::ToolDatabase, HalvexFrame::OnToolRange)
+    EVT_MENU(CorvaneId::Connect, HalvexFrame::OnConnect)
     EVT_MENU(CorvaneId::Exit, HalvexFrame::OnExit)
+    EVT_MENU(CorvaneId::DatabaseSetting, HalvexFrame::OnDatabaseSetting)
+    EVT_MENU(CorvaneId::AlarmSetting, HalvexFrame::OnAlarmSetting)
+    EVT_MENU(CorvaneId::HelpContents, HalvexFrame::OnHelpContents)
+    EVT_MENU_RANGE(CorvaneId::TechSupport, CorvaneId::WebLogicForums, HalvexFrame::OnWebResource)
+    EVT_MENU(CorvaneId::About, HalvexFrame::OnAbout)
     EVT_AUI_PANE_CLOSE(HalvexFrame::OnPaneClose)
 wxEND_EVENT_TABLE()
 // clang-format on
@@ -77,6 +92,15 @@ void HalvexFrame::OnToolRange(wxCommandEvent& event)
     case CorvaneId::ToolQuit:
         OnQuit();
         break;
+    case CorvaneId::ToolSite:
+        OnConnect(event);
+        break;
+    case CorvaneId::ToolAction:
+        OnAlarmSetting(event);
+        break;
+    case CorvaneId::ToolDatabase:
+        OnDatabaseSetting(event);
+        break;
     case CorvaneId::ToolEmail:
         ShowMessage("EMAIL Not Support Now.");
         break;
@@ -105,4 +129,88 @@ void HalvexFrame::OnPaneClose(wxAuiManagerEvent& event)
     if (ShowMessage("Are you sure you want to stop monitoring and close this site?", "Corvane",
                     wxYES_NO, this) != wxYES)
         event.Veto();
+}
+
+void HalvexFrame::OnConnect(wxCommandEvent&)
+{
+    SiteRecord site;
+    {
+        HalvexSiteListDlg dialog(this);
+        if (dialog.ShowModal() != 1)
+            return;
+        site = dialog.GetSelectedSite();
+    }
+    OpenSite(site);
+}
+
+wxString HalvexFrame::PaneName(const SiteRecord& site)
+{
+    const wxString prefix = site.SiteType == "WEBLOGIC" ? "WebLogic Monitor [ " : "Tuxedo Monitor [ ";
+    return prefix + site.SiteName + " ] @ " + site.SiteIP + ":" + site.SitePort;
+}
+
+void HalvexFrame::OnDatabaseSetting(wxCommandEvent&)
+{
+    (new HalvexDatabaseDlg(this))->Show();
+}
+
+void HalvexFrame::OnAlarmSetting(wxCommandEvent&)
+{
+    CorvaneActionDlg dialog(this);
+    dialog.ShowModal();
+}
+
+void HalvexFrame::OnHelpContents(wxCommandEvent&)
+{
+    LaunchDocument(ProgramFile("help.html"));
+}
+
+void HalvexFrame::OnWebResource(wxCommandEvent& event)
+{
+    if (event.GetId() == CorvaneId::TechSupport || event.GetId() == CorvaneId::CheckUpdate)
+        LaunchWebPage(CorvaneWebSite);
+    else
+        LaunchWebPage(CorvaneForumPage);
+}
+
+void HalvexFrame::OnAbout(wxCommandEvent&)
+{
+    (new HalvexAbout(this))->Show();
+}
+
+bool HalvexFrame::OpenSite(const SiteRecord& site)
+{
+    wxWindow* panel = nullptr;
+    const wxString name = PaneName(site);
+    if (site.SiteType == "TUXEDO" || site.SiteType == "WEBLOGIC")
+    {
+        if (m_mgr.GetPane(name).IsOk())
+        {
+            ShowMessage("This site is already connected!");
+            return false;
+        }
+        if (site.SiteType == "TUXEDO")
+        {
+            auto* tuxedo = new HalvexPanel(this);
+            tuxedo->SetSite(site);
+            panel = tuxedo;
+        }
+        else
+        {
+            auto* webLogic = new DunmerePanel(this);
+            webLogic->SetSite(site);
+            panel = webLogic;
+        }
+        m_mgr.AddPane(panel, wxAuiPaneInfo()
+                                 .Name(name)
+                                 .Caption(name)
+                                 .TopDockable(false)
+                                 .Float()
+                                 .DestroyOnClose(true)
+                                 .CloseButton(true)
+                                 .MaximizeButton(true)
+                                 .PinButton(true));
+    }
+    m_mgr.Update();
+    return panel != nullptr;
 }

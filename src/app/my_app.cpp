@@ -1,6 +1,7 @@
 #include "app/my_app.h"
 
 #include "app/halvex_frame.h"
+#include "alarm/alarm_actions.h"
 #include "app/images.h"
 #include "common/prompt_gui.h"
 
@@ -31,5 +32,7 @@ bool MyApp::OnInit()
 
 int MyApp::OnExit()
 {
+    // Alarm mails still waiting for a retry are dropped with the program.
+    DropPendingAlarmMails();
     return wxApp::OnExit();
 }

@@ -1,6 +1,7 @@
 #include "tuxedo/halvex_panel.h"
 
 #include "alarm/alarm_actions.h"
+#include "alarm/halvex_tux_alarm_dlg.h"
 #include "common/clock.h"
 #include "common/ids.h"
 #include "common/log_area.h"
@@ -358,6 +359,18 @@ void HalvexPanel::WriteTuxLog(int kind)
             AppendWarn(m_logArea, line);
         view.alarmLines.clear();
     }
+}
+
+void HalvexPanel::OnAlarmSet(wxCommandEvent&)
+{
+    HalvexTuxAlarmDlg dialog(this);
+    dialog.SetRule(Rule());
+    if (dialog.ShowModal() != 1)
+        return;
+    TuxAlarmRule rule = dialog.GetRule();
+    rule.SiteName = m_site.SiteName;
+    SetRule(rule); // in force from the next scan
+    m_db.SaveTuxRule(rule);
 }
 
 void HalvexPanel::OnClearLog(wxCommandEvent&)

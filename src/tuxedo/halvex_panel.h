@@ -85,6 +85,7 @@ public:
     const TuxClientList& ShownClients() const { return m_shownClients; }
 
 protected:
+    void OnAlarmSet(wxCommandEvent& event) override;
     void OnClearLog(wxCommandEvent& event) override;
     void OnServerKind(wxCommandEvent& event) override;
     void OnServerOnlyShow(wxCommandEvent& event) override;
