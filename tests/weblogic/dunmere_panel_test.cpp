@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "common/virtual_report_list.h"
 #include "fake_wls_agent.h"
+#include "panel_driver.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/temp_home.h"
@@ -125,7 +126,7 @@ protected:
     {
         return dynamic_cast<T*>(m_panel->FindWindow(id));
     }
-    wxString Log() const { return Find<wxTextCtrl>(CorvaneId::LogArea)->GetValue(); }
+    wxString Log() const { return PanelLog(m_panel); }
     wxString StartLabel() const { return Find<wxButton>(CorvaneId::StartStop)->GetLabel(); }
     bool IntervalEnabled() const { return Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled(); }
     wxCheckBox* RecordBox() const
@@ -133,21 +134,8 @@ protected:
         return dynamic_cast<wxCheckBox*>(wxWindow::FindWindowByLabel("Record to Database!", m_panel));
     }
 
-    void Start()
-    {
-        Find<wxTextCtrl>(CorvaneId::Interval)->SetValue("15");
-        PromptRecorder none;
-        ASSERT_EQ(m_panel->StartMonitor(), 1);
-        EXPECT_TRUE(none.Messages().empty());
-    }
-
-    // What a timer tick does, then waits until the scan's hand-offs are done.
-    void Poll()
-    {
-        const int ended = m_panel->ScansEnded();
-        ASSERT_TRUE(m_panel->RunScanNow());
-        ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
-    }
+    void Start() { StartPanel(m_panel); }
+    void Poll() { PollPanel(m_panel); }
 
     int Count(const char* table)
     {

@@ -3,6 +3,7 @@
 #include "weblogic/dunmere_panel.h"
 
 #include "common/ids.h"
+#include "panel_driver.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/temp_home.h"
@@ -125,25 +126,9 @@ protected:
         m_frame->Layout();
     }
 
-    void Start()
-    {
-        dynamic_cast<wxTextCtrl*>(m_panel->FindWindow(CorvaneId::Interval))->SetValue("15");
-        PromptRecorder none;
-        ASSERT_EQ(m_panel->StartMonitor(), 1);
-        EXPECT_TRUE(none.Messages().empty());
-    }
-
-    void Poll()
-    {
-        const int ended = m_panel->ScansEnded();
-        ASSERT_TRUE(m_panel->RunScanNow());
-        ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
-    }
-
-    wxString Log() const
-    {
-        return dynamic_cast<wxTextCtrl*>(m_panel->FindWindow(CorvaneId::LogArea))->GetValue();
-    }
+    void Start() { StartPanel(m_panel); }
+    void Poll() { PollPanel(m_panel); }
+    wxString Log() const { return PanelLog(m_panel); }
 
     TempHome m_home;
     wxFrame* m_frame = nullptr;
