@@ -39,7 +39,11 @@ WlsPanel::WlsPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wx
                    long style)
     : wxPanel(parent, id, pos, size, style)
 {
-    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT));
+    const wxColour background = wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT);
+    SetBackgroundColour(background);
+    // Labels take the panel's text colour: keep them readable on whatever
+    // shade the desktop gives that system colour.
+    SetForegroundColour(background.GetLuminance() < 0.5 ? *wxWHITE : *wxBLACK);
 
     wxBoxSizer* top = new wxBoxSizer(wxHORIZONTAL);
     wxBoxSizer* left = new wxBoxSizer(wxVERTICAL);
@@ -50,8 +54,14 @@ WlsPanel::WlsPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wx
     m_summaryList->InsertColumn(1, "Values");
     for (int row = 0; row < SummaryRows; ++row)
         m_summaryList->InsertItem(row, SummaryLabels[row]);
+    m_summaryList->SetItemTextColour(0, *wxRED);
+    m_summaryList->SetItemTextColour(1, *wxRED);
     m_summaryList->SetColumnWidth(0, wxLIST_AUTOSIZE);
     m_summaryList->SetColumnWidth(1, wxLIST_AUTOSIZE_USEHEADER);
+    // Tall enough for all ten rows.
+    wxRect rowRect;
+    if (m_summaryList->GetItemRect(0, rowRect))
+        m_summaryList->SetMinSize(wxSize(-1, rowRect.height * SummaryRows + rowRect.y + 4));
     left->Add(m_summaryList, 0, wxEXPAND | wxALL, 5);
 
     m_alarmSet = new wxButton(this, CorvaneId::AlarmSet, "Alarm Set");
