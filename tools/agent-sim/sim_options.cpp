@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 namespace
 {
@@ -78,6 +80,40 @@ Other:
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error)
 {
+    struct NumberFlag
+    {
+        const char* flag;
+        long long low;
+        long long high;
+        std::function<void(long long)> set;
+    };
+    const NumberFlag numbers[] = {
+        {"--port", 0, 65535, [&](long long v) { o.port = static_cast<int>(v); }},
+        {"--seed", 0, 0x7fffffffffffffffLL, [&](long long v) { o.seed = static_cast<std::uint64_t>(v); }},
+        {"--servers", 0, 100000, [&](long long v) { o.servers = static_cast<int>(v); }},
+        {"--queues", 0, 100000, [&](long long v) { o.queues = static_cast<int>(v); }},
+        {"--clients", 0, 1000000, [&](long long v) { o.clients = static_cast<int>(v); }},
+        {"--pools", 0, 1000, [&](long long v) { o.pools = static_cast<int>(v); }},
+        {"--version", 8, 10, [&](long long v) { o.wlsVersion = static_cast<int>(v); }},
+        {"--epoch", 0, 4102444800LL, [&](long long v) { o.epoch = v; }},
+        {"--step", 1, 86400, [&](long long v) { o.stepSeconds = static_cast<int>(v); }},
+        {"--trickle", 0, 60000, [&](long long v) { o.trickleMs = static_cast<int>(v); }},
+        {"--slow", 0, 600000, [&](long long v) { o.slowMs = static_cast<int>(v); }},
+        {"--close-after", 0, 1000000000, [&](long long v) { o.closeAfterPolls = static_cast<int>(v); }},
+        {"--fault-after", 0, 1000000000, [&](long long v) { o.faultAfter = static_cast<int>(v); }},
+    };
+    const std::pair<const char*, std::string*> texts[] = {
+        {"--host", &o.host}, {"--script", &o.scriptDir}, {"--error", &o.errorText}};
+    const std::pair<const char*, bool*> switches[] = {
+        {"--help", &o.help},
+        {"-h", &o.help},
+        {"--verbose", &o.verbose},
+        {"--script-loop", &o.scriptLoop},
+        {"--bad-handshake", &o.badHandshake},
+        {"--no-handshake", &o.noHandshake},
+        {"--close-mid-reply", &o.closeMidReply},
+    };
+
     int modes = 0;
     for (size_t i = 0; i < args.size(); ++i)
     {
@@ -94,128 +130,61 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
         auto next = [&](std::string& out) -> bool
         {
             if (hasInlineValue)
-            {
                 out = value;
-                return true;
-            }
-            if (i + 1 >= args.size())
+            else if (i + 1 < args.size())
+                out = args[++i];
+            else
             {
                 error = flag + " needs a value";
                 return false;
             }
-            out = args[++i];
             return true;
         };
-        auto number = [&](long long low, long long high, long long& out) -> bool
+        auto is = [&](const char* name) { return flag == name; };
+
+        bool known = false;
+        for (const auto& n : numbers)
         {
+            if (!is(n.flag))
+                continue;
             std::string text;
+            long long v = 0;
             if (!next(text))
                 return false;
-            if (!ToNumber(text, low, high, out))
+            if (!ToNumber(text, n.low, n.high, v))
             {
-                error = flag + ": not a number in " + std::to_string(low) + ".." +
-                        std::to_string(high) + ": " + text;
+                error = flag + ": not a number in " + std::to_string(n.low) + ".." +
+                        std::to_string(n.high) + ": " + text;
                 return false;
             }
-            return true;
-        };
-        long long n = 0;
-
-        if (flag == "--help" || flag == "-h")
-            o.help = true;
-        else if (flag == "--verbose")
-            o.verbose = true;
-        else if (flag == "--tuxedo")
+            n.set(v);
+            known = true;
+        }
+        for (const auto& t : texts)
         {
-            o.mode = SimOptions::Mode::Tuxedo;
+            if (is(t.first))
+            {
+                if (!next(*t.second))
+                    return false;
+                known = true;
+            }
+        }
+        for (const auto& b : switches)
+        {
+            if (is(b.first))
+            {
+                *b.second = true;
+                known = true;
+            }
+        }
+        if (is("--tuxedo") || is("--weblogic"))
+        {
+            o.mode = is("--tuxedo") ? SimOptions::Mode::Tuxedo : SimOptions::Mode::WebLogic;
             o.modeGiven = true;
             ++modes;
+            known = true;
         }
-        else if (flag == "--weblogic")
-        {
-            o.mode = SimOptions::Mode::WebLogic;
-            o.modeGiven = true;
-            ++modes;
-        }
-        else if (flag == "--script")
-        {
-            if (!next(o.scriptDir))
-                return false;
-        }
-        else if (flag == "--script-loop")
-            o.scriptLoop = true;
-        else if (flag == "--host")
-        {
-            if (!next(o.host))
-                return false;
-        }
-        else if (flag == "--port")
-        {
-            if (!number(0, 65535, n))
-                return false;
-            o.port = static_cast<int>(n);
-        }
-        else if (flag == "--seed")
-        {
-            if (!number(0, 0x7fffffffffffffffLL, n))
-                return false;
-            o.seed = static_cast<std::uint64_t>(n);
-        }
-        else if (flag == "--servers")
-        {
-            if (!number(0, 100000, n))
-                return false;
-            o.servers = static_cast<int>(n);
-        }
-        else if (flag == "--queues")
-        {
-            if (!number(0, 100000, n))
-                return false;
-            o.queues = static_cast<int>(n);
-        }
-        else if (flag == "--clients")
-        {
-            if (!number(0, 1000000, n))
-                return false;
-            o.clients = static_cast<int>(n);
-        }
-        else if (flag == "--pools")
-        {
-            if (!number(0, 1000, n))
-                return false;
-            o.pools = static_cast<int>(n);
-        }
-        else if (flag == "--version")
-        {
-            if (!number(8, 10, n))
-                return false;
-            o.wlsVersion = static_cast<int>(n);
-        }
-        else if (flag == "--epoch")
-        {
-            if (!number(0, 4102444800LL, n))
-                return false;
-            o.epoch = n;
-        }
-        else if (flag == "--step")
-        {
-            if (!number(1, 86400, n))
-                return false;
-            o.stepSeconds = static_cast<int>(n);
-        }
-        else if (flag == "--bad-handshake")
-            o.badHandshake = true;
-        else if (flag == "--no-handshake")
-            o.noHandshake = true;
-        else if (flag == "--close-mid-reply")
-            o.closeMidReply = true;
-        else if (flag == "--trickle")
-        {
-            if (!number(0, 60000, n))
-                return false;
-            o.trickleMs = static_cast<int>(n);
-        }
-        else if (flag == "--bad-length")
+        if (is("--bad-length"))
         {
             std::string kind;
             if (!next(kind))
@@ -231,31 +200,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
                 error = "--bad-length: nonnumeric, negative or huge, not " + kind;
                 return false;
             }
+            known = true;
         }
-        else if (flag == "--slow")
-        {
-            if (!number(0, 600000, n))
-                return false;
-            o.slowMs = static_cast<int>(n);
-        }
-        else if (flag == "--error")
-        {
-            if (!next(o.errorText))
-                return false;
-        }
-        else if (flag == "--close-after")
-        {
-            if (!number(0, 1000000000, n))
-                return false;
-            o.closeAfterPolls = static_cast<int>(n);
-        }
-        else if (flag == "--fault-after")
-        {
-            if (!number(0, 1000000000, n))
-                return false;
-            o.faultAfter = static_cast<int>(n);
-        }
-        else
+        if (!known)
         {
             error = "unknown option: " + args[i];
             return false;

@@ -1,0 +1,122 @@
+// Agent link and stand-in agent figures for a Tuxedo domain of 2,000 servers,
+// 500 queues and 10,000 clients:
+//   sim_tux_poll_ms        one poll's moves and report document, built by the stand-in agent
+//   sim_tux_report_mb      the size of that document
+//   sim_wls_poll_ms        the same for a WebLogic domain of 200 servers with 4 pools each
+//   link_tux_exchange_ms   one ']' exchange through AgentLink over loopback, the agent's
+//                          document building included
+//   link_throughput_mb_s   reply bytes per second through AgentLink
+#include "bench.h"
+
+#include "agent/agent_link.h"
+#include "sim_conversation.h"
+#include "tux_domain.h"
+#include "wls_domain.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace
+{
+constexpr long long Epoch = 1700000000;
+
+// A stand-in agent in this process, serving one connection.
+class InProcessAgent
+{
+public:
+    explicit InProcessAgent(const SimOptions& options) : m_options(options)
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(m_listen, 1);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread(
+            [this]
+            {
+                const int fd = ::accept(m_listen, nullptr, nullptr);
+                if (fd < 0)
+                    return;
+                Conversation(m_options, nullptr, fd).Run();
+                ::close(fd);
+            });
+    }
+    ~InProcessAgent()
+    {
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    unsigned short Port() const { return m_port; }
+
+private:
+    SimOptions m_options;
+    int m_listen = -1;
+    unsigned short m_port = 0;
+    std::thread m_thread;
+};
+} // namespace
+
+CORVANE_BENCH_SECTION(sim_tux_poll, false)
+{
+    TuxDomain::Config config;
+    config.servers = 2000;
+    config.queues = 500;
+    config.clients = 10000;
+    TuxDomain domain(config, Epoch);
+    long long now = Epoch;
+    size_t bytes = 0;
+    const double ms = BestMs(20,
+                             [&]
+                             {
+                                 domain.Step(now += 30);
+                                 bytes = domain.Report(now).size();
+                             });
+    PrintFigure("sim_tux_poll_ms", ms, "ms");
+    PrintFigure("sim_tux_report_mb", bytes / 1048576.0, "MiB");
+}
+
+CORVANE_BENCH_SECTION(sim_wls_poll, false)
+{
+    WlsDomain::Config config;
+    config.servers = 200;
+    config.pools = 4;
+    WlsDomain domain(config, Epoch);
+    long long now = Epoch;
+    const double ms = BestMs(20,
+                             [&]
+                             {
+                                 domain.Step();
+                                 domain.Report(now += 30, false);
+                             });
+    PrintFigure("sim_wls_poll_ms", ms, "ms");
+}
+
+CORVANE_BENCH_SECTION(link_tux_exchange, false)
+{
+    SimOptions options;
+    options.servers = 2000;
+    options.queues = 500;
+    options.clients = 10000;
+    options.epoch = Epoch;
+    InProcessAgent agent(options);
+    AgentLink link;
+    if (link.Connect("127.0.0.1", agent.Port()) != 1 || link.Handshake() != 1)
+    {
+        PrintFigure("link_tux_exchange_ms", -1, "ms");
+        return;
+    }
+    size_t bytes = link.RequestBytes('^', "").size();
+    const double ms = BestMs(20, [&] { bytes = link.RequestBytes(']', "").size(); });
+    link.Close();
+    PrintFigure("link_tux_exchange_ms", ms, "ms");
+    PrintFigure("link_throughput_mb_s", bytes / 1048576.0 / (ms / 1000.0), "MiB/s");
+}
