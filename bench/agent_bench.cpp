@@ -10,11 +10,10 @@
 
 #include "agent/agent_link.h"
 #include "sim_conversation.h"
+#include "sim_listen.h"
 #include "tux_domain.h"
 #include "wls_domain.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,15 +29,8 @@ class InProcessAgent
 public:
     explicit InProcessAgent(const SimOptions& options) : m_options(options)
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_listen, 1);
-        socklen_t len = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        std::string error;
+        m_listen = ListenOn("127.0.0.1", 0, m_port, error);
         m_thread = std::thread(
             [this]
             {

@@ -2,6 +2,7 @@
 // event loop, on the GUI thread, within about a second.
 #include "agent/agent_link.h"
 #include "common/ids.h"
+#include "sim_listen.h"
 #include "agent/agent_peers.h"
 #include "support/loopback_server.h"
 #include "support/pump.h"
@@ -11,8 +12,6 @@
 #include <wx/thread.h>
 #include <wx/utils.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -83,15 +82,8 @@ class ResettingAgent
 public:
     ResettingAgent()
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_listen, 1);
-        socklen_t len = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        std::string error;
+        m_listen = ListenOn("127.0.0.1", 0, m_port, error);
         m_thread = std::thread(
             [this]
             {
@@ -109,6 +101,7 @@ public:
     }
     ~ResettingAgent()
     {
+        ::shutdown(m_listen, SHUT_RDWR); // wakes accept if no one came
         m_thread.join();
         ::close(m_listen);
     }
