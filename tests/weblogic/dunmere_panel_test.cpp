@@ -224,17 +224,20 @@ TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
     EXPECT_TRUE(Log().empty());
 }
 
-// A first report that does not parse is still displayed: what was there stays.
+// A first report that does not parse is still displayed: what was there
+// stays. Those rows were not seen now, so they are not recorded again.
 TEST_F(DunmerePanelTest, FirstReportShownWhateverTheParseReturned)
 {
     Start();
     m_panel->StopMonitor();
     m_agent.Queue(']', "<MONITOR");
+    RecordBox()->SetValue(true);
     Start();
     EXPECT_TRUE(m_panel->IsRunning());
     EXPECT_EQ(m_panel->ShownRows(Servers), 2);
     EXPECT_EQ(m_panel->SummaryValue(4), "prod");
     EXPECT_EQ(m_agent.Accepted(), 2);
+    EXPECT_EQ(Count("WlsSvrlist"), 0);
 }
 
 TEST_F(DunmerePanelTest, PollsShowReportsAndFireAlarms)
@@ -465,4 +468,25 @@ TEST_F(DunmerePanelTest, DestroyedWhileAScanRuns)
     m_panel = nullptr;
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
     PumpFor(50);
+}
+
+// A scan cut short by Stop finds its link broken; by the time that reaches
+// the GUI thread the operator may have started again, and the new run must
+// go on.
+TEST_F(DunmerePanelTest, ScanOfAnEarlierRunDoesNotStopANewOne)
+{
+    Start();
+    m_agent.HoldPolls(true);
+    const int ended = m_panel->ScansEnded();
+    ASSERT_TRUE(m_panel->RunScanNow());
+    ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
+    m_panel->StopMonitor();
+    m_agent.HoldPolls(false);
+    Start(); // waits for the cut scan; its hand-offs are still queued
+    ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
+    PumpFor(50);
+    EXPECT_TRUE(m_panel->IsRunning());
+    EXPECT_EQ(Log().Find("Re-Connect"), wxNOT_FOUND) << Log();
+    Poll();
+    EXPECT_TRUE(m_panel->IsRunning());
 }
