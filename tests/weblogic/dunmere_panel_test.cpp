@@ -154,31 +154,6 @@ protected:
 };
 } // namespace
 
-TEST_F(DunmerePanelTest, LayoutControlsColumnsAndSummaryLabels)
-{
-    EXPECT_EQ(StartLabel(), "Start");
-    EXPECT_EQ(Find<wxTextCtrl>(CorvaneId::Interval)->GetValue(), "30");
-    ASSERT_NE(RecordBox(), nullptr);
-    EXPECT_FALSE(RecordBox()->GetValue());
-    EXPECT_EQ(Find<wxButton>(CorvaneId::AlarmSet)->GetLabel(), "Alarm Set");
-    auto* servers = Find<VirtualReportList>(CorvaneId::ServerList);
-    ASSERT_NE(servers, nullptr);
-    EXPECT_TRUE(servers->HasFlag(wxLC_VIRTUAL));
-    EXPECT_EQ(servers->GetColumnCount(), 5);
-    auto* jvms = Find<VirtualReportList>(CorvaneId::QueueList);
-    ASSERT_NE(jvms, nullptr);
-    wxListItem column;
-    column.SetMask(wxLIST_MASK_TEXT);
-    jvms->GetColumn(5, column);
-    EXPECT_EQ(column.GetText(), "HeapSizeMax");
-    EXPECT_EQ(Find<VirtualReportList>(CorvaneId::ClientList)->GetColumnCount(), 5); // thread list
-    auto* summary = dynamic_cast<wxListCtrl*>(m_panel->GetChildren().GetFirst()->GetData());
-    ASSERT_NE(summary, nullptr);
-    EXPECT_EQ(summary->GetItemCount(), 10);
-    EXPECT_EQ(summary->GetItemText(6, 0), "Admin   JDK:");
-    EXPECT_EQ(summary->GetItemText(9, 0), "Agent  Ver:");
-}
-
 TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
 {
     WlsAlarmRule rule;
@@ -197,6 +172,7 @@ TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
     EXPECT_EQ(requests[1], "^" + ToUtf8(BuildWlsRequest(m_site)));
     EXPECT_NE(requests[1].find("password=\"pw&amp;&lt;&quot;\"/>"), std::string::npos);
 
+    EXPECT_TRUE(Find<VirtualReportList>(CorvaneId::ServerList)->HasFlag(wxLC_VIRTUAL));
     ASSERT_EQ(m_panel->ShownRows(Servers), 2);
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 0), "ms1");
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 2), "7003");
@@ -385,27 +361,6 @@ TEST_F(DunmerePanelTest, StopAsksFirst)
         EXPECT_FALSE(m_panel->IsRunning());
     }
     EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^_"; }));
-    EXPECT_EQ(StartLabel(), "Start");
-}
-
-TEST_F(DunmerePanelTest, StartFailuresLeaveThePanelIdle)
-{
-    Find<wxTextCtrl>(CorvaneId::Interval)->SetValue("14");
-    {
-        PromptRecorder prompts;
-        EXPECT_EQ(m_panel->StartMonitor(), -1);
-        EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"Interval can not set below 15!"});
-    }
-    SiteRecord nowhere = m_site;
-    nowhere.SitePort = "none";
-    m_panel->SetSite(nowhere);
-    Find<wxTextCtrl>(CorvaneId::Interval)->SetValue("30");
-    {
-        PromptRecorder prompts;
-        EXPECT_EQ(m_panel->StartMonitor(), -1);
-        EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"Connect to Host[127.0.0.1: 0] Failed!"});
-    }
-    EXPECT_FALSE(m_panel->IsRunning());
     EXPECT_EQ(StartLabel(), "Start");
 }
 

@@ -179,12 +179,3 @@ TEST_F(DunmereSimTest, WebLogic8Layout)
     EXPECT_FALSE(m_panel->SummaryValue(1).empty());
     EXPECT_NE(m_panel->SummaryValue(1), "N/A");
 }
-
-TEST_F(DunmereSimTest, AgentMessageIsLogged)
-{
-    SimAgent sim({"--weblogic", "--error", "license expires soon"});
-    ASSERT_GT(sim.Port(), 0);
-    MakePanel(sim.Port(), "WebLogic V10");
-    Start();
-    EXPECT_TRUE(Log().EndsWith("]: [WARN]: license expires soon\n")) << Log();
-}
