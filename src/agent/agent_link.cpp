@@ -245,12 +245,20 @@ struct AgentLink::Impl
         const int socketFd = Fd(&gen);
         if (socketFd < 0)
             return std::string();
-        // An exchange that meets EOF or a reset reports the loss at once; after
-        // Abort the connection is no longer current and nothing is reported.
-        auto noteClosed = [&](IoResult r)
+
+        // An exchange that does not run to the end of its frame leaves the
+        // conversation out of step: a reply that comes late, or the rest of
+        // one, would be read as the answer to the next request. So the
+        // connection is dropped (the peer's EOF or reset has dropped it
+        // already), and the panel hears it is lost instead of showing stale
+        // or garbled reports. After Abort the connection is no longer current
+        // and nothing is reported.
+        auto endedEarly = [&](IoResult r)
         {
             if (r == IoResult::Closed)
                 PostLost(gen);
+            else if (r == IoResult::TimedOut)
+                ShutDown(false);
         };
 
         // The frame goes out in one piece; the bytes are those of the command,
@@ -265,32 +273,45 @@ struct AgentLink::Impl
         }
         size_t sent = 0;
         IoResult r = WriteAll(socketFd, frame.data(), frame.size(), sent);
-        noteClosed(r);
         if (r != IoResult::Ok)
-            return std::string(); // a request cut short cannot be answered
+        {
+            endedEarly(r);
+            return std::string();
+        }
 
         std::string field;
         r = ReadUpTo(socketFd, 9, field);
-        noteClosed(r);
-        if (field.empty())
+        if (r != IoResult::Ok)
+        {
+            endedEarly(r);
             return std::string();
+        }
 
         const long length = AtoiBytes(field.c_str());
-        if (length == 0)
-            return std::string();
-        if (length < 0 || length > MaxReplyBytes)
+        if (length == 0 && HasDigits(field))
+            return std::string(); // an empty reply, in step
+        if (length <= 0 || length > MaxReplyBytes)
         {
-            // The body's end can no longer be found: what follows on the
-            // stream would be read as further replies. Drop the connection so
-            // the panel hears it is lost rather than misreading what comes.
+            // Not a length (or a refused one): where the body ends is unknown.
             ShutDown(false);
             return std::string();
         }
 
         std::string body;
         body.reserve(static_cast<size_t>(std::min<long>(length, 1 << 20)));
-        noteClosed(ReadUpTo(socketFd, static_cast<size_t>(length), body));
-        return body;
+        r = ReadUpTo(socketFd, static_cast<size_t>(length), body);
+        if (r != IoResult::Ok)
+            endedEarly(r);
+        return body; // or the part that arrived
+    }
+
+    // Whether atoi found a number in the field at all ("0" does, "abc" not).
+    static bool HasDigits(const std::string& field)
+    {
+        size_t at = field.find_first_not_of(" \t\n\r\f\v");
+        if (at != std::string::npos && (field[at] == '+' || field[at] == '-'))
+            ++at;
+        return at < field.size() && field[at] >= '0' && field[at] <= '9';
     }
 };
 

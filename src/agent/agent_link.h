@@ -52,7 +52,10 @@ public:
 
     // One exchange: the command byte, then "% 8d" length and payload when the
     // payload is not empty; the reply's 9-byte length field and body. Returns
-    // the reply (or the part that arrived), empty on failure.
+    // the reply (or the part that arrived), empty on failure. An exchange that
+    // breaks off inside its frame (a time-out, a length field that is no
+    // number, a reply over the cap) drops the connection, reported as lost:
+    // what would follow on it could only be misread.
     std::string RequestBytes(char command, const std::string& payload);
     // The same with UTF-8 text on both sides.
     wxString Request(char command, const wxString& payload);

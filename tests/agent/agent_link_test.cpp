@@ -39,7 +39,7 @@ public:
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (events.empty() && std::chrono::steady_clock::now() < end)
         {
-            wxTheApp->ProcessPendingEvents();
+            wxAppConsole::GetInstance()->ProcessPendingEvents();
             wxMilliSleep(5);
         }
         return !events.empty();
@@ -129,6 +129,7 @@ struct ReplyCase
     std::vector<std::string> pieces; // written with a pause between them
     bool closeAfter;
     std::string expected;
+    bool staysInStep; // false: the link drops the connection
 };
 
 class ReplyReading : public ::testing::TestWithParam<ReplyCase>
@@ -155,31 +156,60 @@ TEST_P(ReplyReading, AssemblesReply)
     ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
     ASSERT_EQ(link.Handshake(), 1);
     EXPECT_EQ(link.RequestBytes(']', ""), c.expected);
+    EXPECT_EQ(link.IsAlive(), c.staysInStep ? 1 : -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Wire, ReplyReading,
     ::testing::Values(
         // eight blanks and 0: empty text, nothing more is read
-        ReplyCase{"ZeroLength", {"        0"}, false, ""},
+        ReplyCase{"ZeroLength", {"        0"}, false, "", true},
         // leading zeros parse like blanks
-        ReplyCase{"ZeroPaddedLength", {"000000012", "abcdefghijkl"}, false, "abcdefghijkl"},
-        ReplyCase{"LengthInTwoPieces", {"    ", "    5", "hello"}, false, "hello"},
-        ReplyCase{"BodyInPieces", {"       10", "abc", "def", "g", "hij"}, false, "abcdefghij"},
-        ReplyCase{"WholeReplyInOnePiece", {"        3abc"}, false, "abc"},
+        ReplyCase{"ZeroPaddedLength", {"000000012", "abcdefghijkl"}, false, "abcdefghijkl", true},
+        ReplyCase{"LengthInTwoPieces", {"    ", "    5", "hello"}, false, "hello", true},
+        ReplyCase{"BodyInPieces", {"       10", "abc", "def", "g", "hij"}, false, "abcdefghij", true},
+        ReplyCase{"WholeReplyInOnePiece", {"        3abc"}, false, "abc", true},
         // atoi stops at the first non-digit
-        ReplyCase{"DigitsThenJunk", {"4xxxxxxxx", "body"}, false, "body"},
-        ReplyCase{"NegativeLength", {"       -5", "hello"}, false, ""},
-        ReplyCase{"NonNumericLength", {"abcdefghi", "hello"}, false, ""},
-        ReplyCase{"BlankLength", {"         "}, false, ""},
+        ReplyCase{"DigitsThenJunk", {"4xxxxxxxx", "body"}, false, "body", true},
+        // no length to follow: where the reply ends is unknown
+        ReplyCase{"NegativeLength", {"       -5", "hello"}, false, "", false},
+        ReplyCase{"NonNumericLength", {"abcdefghi", "hello"}, false, "", false},
+        ReplyCase{"BlankLength", {"         "}, false, "", false},
         // the peer leaves in the middle: the part that arrived
-        ReplyCase{"PeerClosesMidBody", {"       12", "abc"}, true, "abc"},
-        ReplyCase{"PeerClosesInLengthField", {"    "}, true, ""},
-        ReplyCase{"PeerClosesBeforeReply", {}, true, ""},
+        ReplyCase{"PeerClosesMidBody", {"       12", "abc"}, true, "abc", false},
+        ReplyCase{"PeerClosesInLengthField", {"    "}, true, "", false},
+        ReplyCase{"PeerClosesBeforeReply", {}, true, "", false},
         // the peer says nothing: the shortened time-out ends it
-        ReplyCase{"SilentPeer", {}, false, ""},
-        ReplyCase{"BodyStops", {"       10", "abcd"}, false, "abcd"}),
+        ReplyCase{"SilentPeer", {}, false, "", false},
+        ReplyCase{"BodyStops", {"       10", "abcd"}, false, "abcd", false}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+
+// Regression (late replies): a reply that comes after the time-out is never
+// taken for the answer to the next request; the connection is dropped instead.
+TEST(AgentLinkReply, LateReplyNeverAnswersTheNextRequest)
+{
+    LoopbackServer server(
+        [](PeerConnection& peer)
+        {
+            AnswerHandshake(peer);
+            peer.ReadExactly(1);
+            wxMilliSleep(400);
+            peer.Write("        5stale");
+            if (peer.ReadExactly(1, 1000) == "]")
+                peer.Write("        5fresh");
+            peer.WaitForClose();
+        });
+    Recorder recorder;
+    AgentLink link(Short(200));
+    link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
+    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
+    ASSERT_EQ(link.Handshake(), 1);
+    EXPECT_EQ(link.RequestBytes(']', ""), "");
+    EXPECT_EQ(link.IsAlive(), -1);
+    wxMilliSleep(300);
+    EXPECT_EQ(link.RequestBytes(']', ""), "");
+    EXPECT_TRUE(recorder.WaitForEvent());
+}
 
 TEST(AgentLinkReply, LargeReplyArrivesWhole)
 {

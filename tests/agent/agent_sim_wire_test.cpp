@@ -63,7 +63,7 @@ public:
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (lost == 0 && std::chrono::steady_clock::now() < end)
         {
-            wxTheApp->ProcessPendingEvents();
+            wxAppConsole::GetInstance()->ProcessPendingEvents();
             wxMilliSleep(5);
         }
         return lost > 0;
@@ -256,18 +256,13 @@ TEST(AgentSimFaults, ReplyInSmallPiecesArrivesWhole)
 
 TEST(AgentSimFaults, BrokenLengthFields)
 {
-    struct Case
+    for (const char* kind : {"nonnumeric", "negative", "huge"})
     {
-        const char* kind;
-        bool connectionDropped;
-    } cases[] = {{"nonnumeric", false}, {"negative", true}, {"huge", true}};
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.kind);
-        SimLink s(With(SmallTuxedo, {"--bad-length", c.kind}), 500);
+        SCOPED_TRACE(kind);
+        SimLink s(With(SmallTuxedo, {"--bad-length", kind}), 500);
         ASSERT_TRUE(s.Open());
         EXPECT_EQ(s.link.RequestBytes('^', ""), "");
-        EXPECT_EQ(s.link.IsAlive(), c.connectionDropped ? -1 : 1);
+        EXPECT_EQ(s.link.IsAlive(), -1); // the reply's end is unknown: dropped
     }
 }
 
@@ -276,6 +271,7 @@ TEST(AgentSimFaults, SlowReply)
     SimLink late(With(SmallTuxedo, {"--slow", "800"}), 200);
     ASSERT_TRUE(late.Open());
     EXPECT_EQ(late.link.RequestBytes('^', ""), ""); // the read time-out ends it
+    EXPECT_EQ(late.link.IsAlive(), -1);
 
     SimLink patient(With(SmallTuxedo, {"--slow", "100"}), 3000);
     ASSERT_TRUE(patient.Open());
