@@ -211,25 +211,6 @@ TEST(AgentLinkReply, LateReplyNeverAnswersTheNextRequest)
     EXPECT_TRUE(recorder.WaitForEvent());
 }
 
-TEST(AgentLinkReply, LargeReplyArrivesWhole)
-{
-    const std::string body(3 * 1024 * 1024 + 17, 'z');
-    LoopbackServer server(
-        [&](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            peer.ReadExactly(1);
-            char field[16];
-            std::snprintf(field, sizeof field, "%9d", static_cast<int>(body.size()));
-            peer.Write(field + body);
-            peer.WaitForClose();
-        });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
-    EXPECT_TRUE(link.RequestBytes(']', "") == body);
-}
-
 // Regression (reply size): a length field asking for more than 64 MiB is
 // refused at once, without waiting for or reserving the body, and the
 // connection whose framing is now lost is dropped and reported.
@@ -383,20 +364,6 @@ TEST(AgentLinkClose, SendsGoodbyeAndIsIdempotent)
 
     AgentLink never(Short());
     EXPECT_EQ(never.Close(), 1);
-}
-
-TEST(AgentLinkAlive, PeerGoneMakesLinkUnusable)
-{
-    HeldAgent server;
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
-    EXPECT_EQ(link.IsAlive(), 1);
-    server.Release();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (link.IsAlive() == 1 && std::chrono::steady_clock::now() < end)
-        wxMilliSleep(10);
-    EXPECT_EQ(link.IsAlive(), -1);
 }
 
 // --- one exchange at a time ----------------------------------------------
