@@ -71,13 +71,13 @@ struct AgentLink::Impl
     // The idle watch. A thread per connection sleeps in poll() for POLLRDHUP
     // (peer closed) plus the always-reported POLLHUP/POLLERR, and for a wake-up
     // descriptor. It asks for no POLLIN, so unread input never wakes it and it
-    // cannot spin; it posts at most one notification and then ends. It keeps
-    // the watch in a core library without needing the GUI loop, and works the
-    // same whether or not an exchange is in flight.
+    // cannot spin; it posts at most one notification and then ends. A source
+    // on the GUI event loop (AddSourceForFD) would have to be added and removed
+    // on the GUI thread around every exchange a scan thread runs; the thread
+    // keeps the watch inside this core class, needs no GUI loop, and sees a
+    // lost peer the same way whether or not an exchange is in flight.
     std::thread watcher;
     int wakeFd = -1;
-
-    // --- all below: caller holds `exchange` ---
 
     // The usable descriptor (-1 when closed or shut down) and its connection.
     int Fd(std::uint64_t* gen = nullptr)
@@ -88,6 +88,7 @@ struct AgentLink::Impl
         return broken ? -1 : fd;
     }
 
+    // Caller holds `exchange`.
     void StartWatcher(int socketFd, std::uint64_t gen)
     {
         wakeFd = ::eventfd(0, EFD_CLOEXEC);
@@ -144,7 +145,8 @@ struct AgentLink::Impl
         wxQueueEvent(target, new LinkLostEvent(targetId, this, gen));
     }
 
-    // Closes the current connection, if any, without a goodbye.
+    // Closes the current connection, if any, without a goodbye. Caller holds
+    // `exchange`.
     void CloseSocket()
     {
         StopWatcher();
@@ -239,6 +241,7 @@ struct AgentLink::Impl
         return IoResult::Ok;
     }
 
+    // Caller holds `exchange`.
     std::string Exchange(char command, const std::string& payload)
     {
         std::uint64_t gen = 0;
