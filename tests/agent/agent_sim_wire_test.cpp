@@ -166,6 +166,19 @@ TEST(AgentSim, WebLogicRequestAndThreadDump)
     EXPECT_TRUE(IsMonitor(s.link.RequestBytes(']', "")));
 }
 
+// A WebLogic console pointed at a Tuxedo agent: the request document is read
+// as a payload, not taken for commands, and the conversation stays in step.
+TEST(AgentSim, TuxedoAgentReadsAStrayRequestDocument)
+{
+    SimLink s(SmallTuxedo);
+    ASSERT_TRUE(s.Open());
+    pugi::xml_document doc;
+    ASSERT_TRUE(IsMonitor(s.link.RequestBytes('^', WlsRequestV8), doc));
+    EXPECT_TRUE(doc.document_element().child("SERVER"));
+    EXPECT_TRUE(IsMonitor(s.link.RequestBytes(']', "")));
+    EXPECT_EQ(s.link.IsAlive(), 1);
+}
+
 class AgentSimScript : public ::testing::Test
 {
 protected:

@@ -151,10 +151,12 @@ bool Conversation::PayloadFollows(char command)
         return true;
     if (command != '^')
         return false;
-    if (!m_options.Scripted() || m_options.modeGiven)
-        return m_options.mode == SimOptions::Mode::WebLogic;
+    if (m_options.mode == SimOptions::Mode::WebLogic)
+        return true;
     // A console sends the length field right behind the command byte, so a
-    // short wait tells a WebLogic start from a Tuxedo one.
+    // short wait tells a WebLogic start (a console set up for the wrong kind
+    // of site, or a script) from a Tuxedo one, and the conversation stays in
+    // step either way.
     if (!WaitReadable(PayloadGuessMs))
         return false;
     char next = 0;

@@ -180,7 +180,6 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
         if (is("--tuxedo") || is("--weblogic"))
         {
             o.mode = is("--tuxedo") ? SimOptions::Mode::Tuxedo : SimOptions::Mode::WebLogic;
-            o.modeGiven = true;
             ++modes;
             known = true;
         }

@@ -22,11 +22,10 @@ struct SimOptions
 
     std::string host = "127.0.0.1";
     int port = 0; // 0: a free port, printed on the first line of output
+    // A WebLogic agent reads a request document behind every '^'; otherwise
+    // (Tuxedo, or a script without --weblogic) the agent finds out from the
+    // wire whether one follows.
     Mode mode = Mode::Tuxedo;
-    // Whether --tuxedo or --weblogic was given. A script serves files for
-    // either; with neither given it finds out from the wire whether a '^'
-    // carries a request document.
-    bool modeGiven = false;
 
     // Synthetic domains
     std::uint64_t seed = 1;
