@@ -27,33 +27,20 @@ constexpr long long Epoch = 1700000000;
 class InProcessAgent
 {
 public:
-    explicit InProcessAgent(const SimOptions& options) : m_options(options)
+    explicit InProcessAgent(const SimOptions& options)
+        : m_options(options), m_server(
+                                  [this](int fd)
+                                  {
+                                      Conversation(m_options, nullptr, fd).Run();
+                                      ::close(fd);
+                                  })
     {
-        std::string error;
-        m_listen = ListenOn("127.0.0.1", 0, m_port, error);
-        m_thread = std::thread(
-            [this]
-            {
-                const int fd = ::accept(m_listen, nullptr, nullptr);
-                if (fd < 0)
-                    return;
-                Conversation(m_options, nullptr, fd).Run();
-                ::close(fd);
-            });
     }
-    ~InProcessAgent()
-    {
-        ::shutdown(m_listen, SHUT_RDWR);
-        m_thread.join();
-        ::close(m_listen);
-    }
-    unsigned short Port() const { return m_port; }
+    unsigned short Port() const { return m_server.Port(); }
 
 private:
     SimOptions m_options;
-    int m_listen = -1;
-    unsigned short m_port = 0;
-    std::thread m_thread;
+    OneConnectionServer m_server;
 };
 } // namespace
 

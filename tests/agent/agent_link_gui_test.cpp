@@ -75,47 +75,22 @@ TEST(AgentLinkGui, IdlePeerCloseHeardWithinASecond)
     PumpFor(10);
 }
 
-// An agent that answers half a reply and then resets the connection. It owns
-// its descriptor (the loopback server only ever shuts down, never resets).
-class ResettingAgent
+// An agent that answers half a reply and then resets the connection (the
+// loopback server only ever shuts down, never resets).
+void AnswerHalfThenReset(int fd)
 {
-public:
-    ResettingAgent()
-    {
-        std::string error;
-        m_listen = ListenOn("127.0.0.1", 0, m_port, error);
-        m_thread = std::thread(
-            [this]
-            {
-                const int fd = ::accept(m_listen, nullptr, nullptr);
-                if (fd < 0)
-                    return;
-                PeerConnection peer(fd);
-                AnswerHandshake(peer);
-                peer.ReadExactly(1);
-                peer.Write("       50half a rep");
-                struct linger hard{1, 0}; // close sends a reset
-                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-                ::close(fd);
-            });
-    }
-    ~ResettingAgent()
-    {
-        ::shutdown(m_listen, SHUT_RDWR); // wakes accept if no one came
-        m_thread.join();
-        ::close(m_listen);
-    }
-    unsigned short Port() const { return m_port; }
-
-private:
-    int m_listen;
-    unsigned short m_port = 0;
-    std::thread m_thread;
-};
+    PeerConnection peer(fd);
+    AnswerHandshake(peer);
+    peer.ReadExactly(1);
+    peer.Write("       50half a rep");
+    struct linger hard{1, 0}; // close sends a reset
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::close(fd);
+}
 
 TEST(AgentLinkGui, ScanThreadMeetingResetIsHeard)
 {
-    ResettingAgent server;
+    OneConnectionServer server(AnswerHalfThenReset);
     AgentLink link(Short());
     auto* panel = new PanelStandIn(link, CorvaneId::WebLogicSocket);
     link.SetEventTarget(panel, CorvaneId::WebLogicSocket);

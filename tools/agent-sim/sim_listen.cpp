@@ -42,3 +42,27 @@ int ListenOn(const std::string& host, int port, unsigned short& actualPort, std:
     actualPort = ntohs(address.sin_port);
     return fd;
 }
+
+OneConnectionServer::OneConnectionServer(std::function<void(int fd)> serve)
+{
+    std::string error;
+    m_listen = ListenOn("127.0.0.1", 0, m_port, error);
+    if (m_listen < 0)
+        return;
+    m_thread = std::thread(
+        [this, serve]
+        {
+            const int fd = ::accept(m_listen, nullptr, nullptr);
+            if (fd >= 0)
+                serve(fd);
+        });
+}
+
+OneConnectionServer::~OneConnectionServer()
+{
+    if (m_listen < 0)
+        return;
+    ::shutdown(m_listen, SHUT_RDWR); // wakes accept if no one came
+    m_thread.join();
+    ::close(m_listen);
+}
