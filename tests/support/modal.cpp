@@ -37,7 +37,9 @@ std::vector<wxDialog*> ModalDialogs()
     std::vector<wxDialog*> found;
     for (wxWindow* w : wxTopLevelWindows)
     {
-        auto* dialog = wxDynamicCast(w, wxDialog);
+        // Not wxDynamicCast: its macro casts to wxDialog* before checking the
+        // class, which is undefined for a frame (UBSan stops there).
+        auto* dialog = dynamic_cast<wxDialog*>(w);
         if (dialog && dialog->IsModal())
             found.push_back(dialog);
     }
