@@ -1,6 +1,7 @@
 #include "weblogic/dunmere_panel.h"
 
 #include "alarm/alarm_actions.h"
+#include "alarm/corvane_wls_alarm_dlg.h"
 #include "common/clock.h"
 #include "common/ids.h"
 #include "common/log_area.h"
@@ -378,6 +379,18 @@ void DunmerePanel::SendMail(const ActionSettings& settings, const wxString& alar
 {
     if (m_actions.sendMail)
         m_actions.sendMail(settings, alarmText);
+}
+
+void DunmerePanel::OnAlarmSet(wxCommandEvent&)
+{
+    CorvaneWlsAlarmDlg dialog(this);
+    dialog.SetRule(Rule());
+    if (dialog.ShowModal() != 1)
+        return;
+    WlsAlarmRule rule = dialog.GetRule();
+    rule.SiteName = Site().SiteName;
+    SetRule(rule); // in force from the next scan
+    m_db.SaveWlsRule(rule);
 }
 
 void DunmerePanel::OnClearLog(wxCommandEvent&)

@@ -82,6 +82,7 @@ public:
     void SetAlarmActions(const AlarmActions& actions) { m_actions = actions; }
 
 protected:
+    void OnAlarmSet(wxCommandEvent& event) override;
     void OnStartStop(wxCommandEvent& event) override;
     void OnClearLog(wxCommandEvent& event) override;
 

@@ -1,6 +1,7 @@
 #include "support/prompt_recorder.h"
 
 #include <gtest/gtest.h>
+#include <wx/debug.h>
 
 PromptRecorder::PromptRecorder()
 {
@@ -42,8 +43,22 @@ std::vector<wxString> PromptRecorder::Texts() const
     return texts;
 }
 
+namespace
+{
+// A failed wxASSERT would open a modal box and hang a test run: fail the
+// running test instead.
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
+{
+    ADD_FAILURE() << "wx assertion failed at " << file.utf8_str().data() << ":" << line << " in "
+                  << func.utf8_str().data() << ": " << cond.utf8_str().data() << " "
+                  << msg.utf8_str().data();
+}
+} // namespace
+
 void InstallUnexpectedPromptGuard()
 {
+    wxSetAssertHandler(FailOnAssert);
     SetMessageHandler(
         [](const MessageRequest& request)
         {

@@ -1,0 +1,103 @@
+#include "common/ids.h"
+#include "store/db_access.h"
+#include "support/modal.h"
+#include "support/prompt_recorder.h"
+#include "support/pump.h"
+#include "support/temp_home.h"
+#include "tuxedo/halvex_panel.h"
+#include "weblogic/dunmere_panel.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dialog.h>
+#include <wx/frame.h>
+#include <wx/textctrl.h>
+
+namespace
+{
+SiteRecord Site(const wxString& name, const wxString& type)
+{
+    SiteRecord s;
+    s.SiteName = name;
+    s.SiteType = type;
+    s.SiteIP = "127.0.0.1";
+    s.SitePort = "9";
+    s.DatabaseFile = name + ".db";
+    return s;
+}
+
+// Ticks the first condition, types text into it and ticks the first action,
+// then presses OK (or Cancel).
+void EditNextRules(const wxString& text, bool ok)
+{
+    OnNextModal(
+        [=](wxDialog& dialog)
+        {
+            auto boxes = Descendants<wxCheckBox>(&dialog);
+            auto fields = Descendants<wxTextCtrl>(&dialog);
+            boxes[0]->SetValue(true);
+            fields[0]->ChangeValue(text);
+            boxes[4]->SetValue(true); // "Play a Sound"
+            if (ok)
+                Click(dialog.FindWindow(wxID_OK));
+            else
+                dialog.EndModal(wxID_CANCEL);
+        });
+}
+
+void ClickAlarmSet(wxWindow* panel)
+{
+    Click(panel->FindWindow(CorvaneId::AlarmSet));
+}
+
+struct AlarmSetTest : ::testing::Test
+{
+    TempHome home;
+    PromptRecorder prompts;
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "host");
+    ~AlarmSetTest() override
+    {
+        frame->Destroy();
+        PumpFor(10);
+    }
+};
+} // namespace
+
+TEST_F(AlarmSetTest, TuxedoRuleIsSavedUnderTheSiteName)
+{
+    auto* panel = new HalvexPanel(frame);
+    panel->SetSite(Site("tux'1", "TUXEDO"));
+    EditNextRules("SVR1;SVR2", true);
+    ClickAlarmSet(panel);
+    EXPECT_EQ(panel->Rule().SvrDied, "SVR1;SVR2");
+    EXPECT_EQ(panel->Rule().PlaySound, "TRUE");
+    EXPECT_EQ(panel->Rule().SiteName, "tux'1");
+
+    DbAccess db;
+    db.Open(home.File("tux'1.db"), DbAccess::SiteDb);
+    ASSERT_EQ(db.LoadTuxRule("tux'1"), 1);
+    EXPECT_EQ(db.TuxRule(), panel->Rule());
+
+    // Cancel changes neither the panel's rule nor the stored one.
+    EditNextRules("OTHER", false);
+    ClickAlarmSet(panel);
+    EXPECT_EQ(panel->Rule().SvrDied, "SVR1;SVR2");
+    ASSERT_EQ(db.LoadTuxRule("tux'1"), 1);
+    EXPECT_EQ(db.TuxRule().SvrDied, "SVR1;SVR2");
+}
+
+TEST_F(AlarmSetTest, WebLogicRuleIsSavedUnderTheSiteName)
+{
+    auto* panel = new DunmerePanel(frame);
+    panel->SetSite(Site("wls1", "WEBLOGIC"));
+    EditNextRules("anything", true); // the died condition is stored, not evaluated
+    ClickAlarmSet(panel);
+    EXPECT_EQ(panel->Rule().SvrDied, "anything");
+    EXPECT_EQ(panel->Rule().SiteName, "wls1");
+
+    DbAccess db;
+    db.Open(home.File("wls1.db"), DbAccess::SiteDb);
+    ASSERT_EQ(db.LoadWlsRule("wls1"), 1);
+    EXPECT_EQ(db.WlsRule(), panel->Rule());
+}
