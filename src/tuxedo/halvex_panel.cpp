@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "common/ids.h"
 #include "common/log_area.h"
+#include "common/monitor_panel_layout.h"
 #include "common/program_dir.h"
 #include "common/scan_history.h"
 #include "common/virtual_report_list.h"
@@ -113,21 +114,11 @@ HalvexPanel::~HalvexPanel()
 
 void HalvexPanel::SetupColumns()
 {
-    AddColumns(m_summaryList, {"Statu", "Values"});
     static const char* const labels[] = {"Tux Version:", "System Boot:", "Last Update:",
                                          "Run Server:",  "Run  Queue:",  "Run Client:",
                                          "OS Version:",  "CPU   Idle:",  "MEM   Free:",
                                          "Agent  Ver:"};
-    long row = 0;
-    for (const char* label : labels)
-        m_summaryList->InsertItem(row++, label);
-    m_summaryList->SetItemTextColour(0, *wxRED);
-    m_summaryList->SetItemTextColour(1, *wxRED);
-    m_summaryList->SetColumnWidth(0, wxLIST_AUTOSIZE);
-    // Tall enough for all ten rows.
-    wxRect rowRect;
-    if (m_summaryList->GetItemRect(0, rowRect))
-        m_summaryList->SetMinSize(wxSize(-1, rowRect.height * 10 + rowRect.y + 4));
+    FillSummaryLabels(m_summaryList, labels, 10);
 
     AddColumns(m_serverList, {"Prog Name", "Queue Name", "Process ID", "RqDone", "SvrMin",
                               "SvrMax", "CurrentService", "Memory Use"});

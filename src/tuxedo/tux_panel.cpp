@@ -1,6 +1,7 @@
 #include "tuxedo/tux_panel.h"
 
 #include "common/ids.h"
+#include "common/monitor_panel_layout.h"
 #include "common/virtual_report_list.h"
 
 #include <wx/button.h>
@@ -52,49 +53,18 @@ TuxPanel::TuxPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wx
                    long style)
     : wxPanel(parent, id, pos, size, style)
 {
-    const wxColour background = wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT);
-    SetBackgroundColour(background);
-    // Labels take the panel's text colour: keep them readable on whatever
-    // shade the desktop gives that system colour.
-    SetForegroundColour(background.GetLuminance() < 0.5 ? *wxWHITE : *wxBLACK);
-
+    SetMonitorPanelColours(this);
     wxBoxSizer* top = new wxBoxSizer(wxHORIZONTAL);
-    wxBoxSizer* left = new wxBoxSizer(wxVERTICAL);
-
-    m_summaryList = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(-1, 200),
-                                   wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_NO_HEADER);
-    left->Add(m_summaryList, 0, wxEXPAND | wxALL, 5);
-
-    m_alarmSet = new wxButton(this, CorvaneId::AlarmSet, "Alarm Set");
-    left->Add(m_alarmSet, 0, wxEXPAND | wxALL, 5);
-
-    m_recordToDb = new wxCheckBox(this, wxID_ANY, "Record to Database!");
-    left->Add(m_recordToDb, 0, wxALL, 5);
-
-    wxBoxSizer* startRow = new wxBoxSizer(wxHORIZONTAL);
-    m_startStop = new wxButton(this, CorvaneId::StartStop, "Start");
-    m_startStop->SetDefault();
-    m_startStop->SetFont(m_startStop->GetFont().Bold());
-    m_startStop->SetForegroundColour(*wxRED);
-    startRow->Add(m_startStop, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
-    m_intervalLabel = new wxStaticText(this, wxID_ANY, "Interval(S):");
-    startRow->Add(m_intervalLabel, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
-    m_interval = new wxTextCtrl(this, CorvaneId::Interval, "30", wxDefaultPosition, wxSize(50, -1));
-    m_interval->SetMaxLength(6);
-    startRow->Add(m_interval, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
-    left->Add(startRow, 0, wxEXPAND, 0);
-
-    wxStaticBoxSizer* logs = new wxStaticBoxSizer(wxVERTICAL, this, "Logs");
-    m_logArea = new wxTextCtrl(logs->GetStaticBox(), CorvaneId::LogArea, wxEmptyString,
-                               wxDefaultPosition, wxDefaultSize,
-                               wxTE_MULTILINE | wxTE_WORDWRAP | wxNO_BORDER);
-    m_logArea->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_ACTIVECAPTION));
-    logs->Add(m_logArea, 1, wxEXPAND | wxALL, 5);
-    m_clearLog = new wxButton(logs->GetStaticBox(), wxID_ANY, "Clear");
-    logs->Add(m_clearLog, 0, wxALIGN_RIGHT | wxALL, 5);
-    left->Add(logs, 1, wxEXPAND | wxALL, 5);
-
-    top->Add(left, 0, wxEXPAND, 0);
+    const MonitorLeftColumn left = BuildMonitorLeftColumn(this);
+    m_summaryList = left.summaryList;
+    m_alarmSet = left.alarmSet;
+    m_recordToDb = left.recordToDb;
+    m_startStop = left.startStop;
+    m_intervalLabel = left.intervalLabel;
+    m_interval = left.interval;
+    m_logArea = left.logArea;
+    m_clearLog = left.clearLog;
+    top->Add(left.sizer, 0, wxEXPAND, 0);
 
     wxBoxSizer* right = new wxBoxSizer(wxVERTICAL);
     static const wxString serverKinds[3] = {"All Servers", "Idle Servers", "Busy Servers"};
