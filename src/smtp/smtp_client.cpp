@@ -281,8 +281,10 @@ void wxSMTP::Send(MailMessage* message)
     {
         // Sockets and timers belong to the GUI thread; the client must then
         // outlive the hand-over, as it must outlive the whole dialogue.
-        if (wxTheApp)
-            wxTheApp->CallAfter([this, message] { Send(message); });
+        // The application as wxAppConsole: this core library does not assume
+        // a GUI application (wxTheApp would downcast to wxApp).
+        if (wxAppConsole* app = wxAppConsole::GetInstance())
+            app->CallAfter([this, message] { Send(message); });
         return;
     }
     m_message = message;

@@ -4,8 +4,10 @@
 #include "smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
 
 #include <climits>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -409,4 +411,21 @@ TEST(SmtpDialogue, TimeScaleShortensTimersNotTheSchedule)
     client.Lost();
     EXPECT_EQ(client.TimerMs(), 1800);
     EXPECT_DOUBLE_EQ(client.GetCurrentRetryDelay(), 1800.0);
+}
+
+// Regression: a program without a GUI (this binary runs wxBase's console
+// application) gets the start handed over too. Taking its application for a
+// GUI one was an invalid downcast, which UBSan stops on.
+TEST(SmtpDialogue, SendFromAnotherThreadInAConsoleProgram)
+{
+    wxAppConsole* app = wxAppConsole::GetInstance();
+    ASSERT_NE(app, nullptr);
+    RecordingListener listener;
+    ScriptedSmtp client(&listener);
+    auto message = Message({"a@x"});
+    std::thread([&] { client.Send(message.get()); }).join();
+    EXPECT_EQ(client.connects, 0); // not started on the calling thread
+    app->ProcessPendingEvents();
+    EXPECT_EQ(client.connects, 1);
+    EXPECT_STREQ(client.GetStateName(), "InitialState");
 }
