@@ -9,40 +9,9 @@
 #include "bench.h"
 
 #include "agent/agent_link.h"
-#include "sim_conversation.h"
-#include "sim_listen.h"
+#include "sim_agents.h"
 #include "tux_domain.h"
 #include "wls_domain.h"
-
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <thread>
-
-namespace
-{
-constexpr long long Epoch = 1700000000;
-
-// A stand-in agent in this process, serving one connection.
-class InProcessAgent
-{
-public:
-    explicit InProcessAgent(const SimOptions& options)
-        : m_options(options), m_server(
-                                  [this](int fd)
-                                  {
-                                      Conversation(m_options, nullptr, fd).Run();
-                                      ::close(fd);
-                                  })
-    {
-    }
-    unsigned short Port() const { return m_server.Port(); }
-
-private:
-    SimOptions m_options;
-    OneConnectionServer m_server;
-};
-} // namespace
 
 CORVANE_BENCH_SECTION(sim_tux_poll, false)
 {
@@ -50,8 +19,8 @@ CORVANE_BENCH_SECTION(sim_tux_poll, false)
     config.servers = 2000;
     config.queues = 500;
     config.clients = 10000;
-    TuxDomain domain(config, Epoch);
-    long long now = Epoch;
+    TuxDomain domain(config, BenchEpoch);
+    long long now = BenchEpoch;
     size_t bytes = 0;
     const double ms = BestMs(20,
                              [&]
@@ -68,8 +37,8 @@ CORVANE_BENCH_SECTION(sim_wls_poll, false)
     WlsDomain::Config config;
     config.servers = 200;
     config.pools = 4;
-    WlsDomain domain(config, Epoch);
-    long long now = Epoch;
+    WlsDomain domain(config, BenchEpoch);
+    long long now = BenchEpoch;
     const double ms = BestMs(20,
                              [&]
                              {
@@ -81,16 +50,11 @@ CORVANE_BENCH_SECTION(sim_wls_poll, false)
 
 CORVANE_BENCH_SECTION(link_tux_exchange, false)
 {
-    SimOptions options;
-    options.servers = 2000;
-    options.queues = 500;
-    options.clients = 10000;
-    options.epoch = Epoch;
-    InProcessAgent agent(options);
+    InProcessAgent agent(LargeTuxedoDomain());
     AgentLink link;
     if (link.Connect("127.0.0.1", agent.Port()) != 1 || link.Handshake() != 1)
     {
-        PrintFigure("link_tux_exchange_ms", -1, "ms");
+        BenchFailed("link_tux_exchange_ms", "ms", "the in-process agent did not answer");
         return;
     }
     size_t bytes = link.RequestBytes('^', "").size();

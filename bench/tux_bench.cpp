@@ -15,12 +15,8 @@
 
 #include <pugixml.hpp>
 
-#include <wx/filefn.h>
-#include <wx/filename.h>
 #include <wx/frame.h>
-#include <wx/utils.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace
@@ -35,31 +31,6 @@ TuxReportShape Domain(int scan)
     shape.scan = scan;
     return shape;
 }
-
-// A scratch program directory (and current directory, for CorvaneLog.txt).
-class ScratchHome
-{
-public:
-    ScratchHome()
-    {
-        char pattern[] = "/tmp/corvane-bench-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        m_cwd = wxGetCwd();
-        wxSetEnv("CORVANE_HOME", m_dir);
-        wxSetWorkingDirectory(m_dir);
-    }
-    ~ScratchHome()
-    {
-        wxSetWorkingDirectory(m_cwd);
-        wxUnsetEnv("CORVANE_HOME");
-        wxFileName::Rmdir(m_dir, wxPATH_RMDIR_RECURSIVE);
-    }
-    wxString File(const wxString& name) const { return m_dir + "/" + name; }
-
-private:
-    wxString m_dir;
-    wxString m_cwd;
-};
 } // namespace
 
 CORVANE_BENCH_SECTION(tux_parse, false)
@@ -109,7 +80,10 @@ CORVANE_BENCH_SECTION(tux_record, false)
     model.ParseTuxReport(MakeTuxReport(Domain(0)));
     DbAccess db;
     if (db.Open(home.File("bench.db"), DbAccess::SiteDb) != 1)
+    {
+        BenchFailed("tux_record_rows_per_s", "rows/s", "the site database did not open");
         return;
+    }
     const double rows =
         static_cast<double>(model.Servers().size() + model.Queues().size() + model.Clients().size());
     const double ms = BestMs(3,
@@ -122,7 +96,8 @@ CORVANE_BENCH_SECTION(tux_record, false)
     PrintFigure("tux_record_rows_per_s", rows / (ms / 1000.0), "rows/s");
 }
 
-CORVANE_BENCH_SECTION(tux_display, true)
+// The panel's memory is read from the resident size: a fresh process.
+CORVANE_BENCH_PROCESS_SECTION(tux_display)
 {
     ScratchHome home;
     const std::string reports[2] = {MakeTuxReport(Domain(0)), MakeTuxReport(Domain(1))};

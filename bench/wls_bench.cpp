@@ -8,19 +8,15 @@
 #include "../tests/weblogic/wls_report_gen.h"
 #include "common/clock.h"
 #include "common/heap_tuning.h"
-#include "common/prompt.h"
 #include "store/db_access.h"
 #include "weblogic/dunmere_panel.h"
 #include "weblogic/wls_model.h"
 
 #include <pugixml.hpp>
 
-#include <wx/filename.h>
 #include <wx/frame.h>
-#include <wx/utils.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 namespace
@@ -53,31 +49,6 @@ SiteRecord BenchSite()
     site.DatabaseFile = "wlsbench.db";
     return site;
 }
-
-// A scratch program directory; notices about new database files are
-// acknowledged without a dialog.
-class ScratchHome
-{
-public:
-    ScratchHome()
-    {
-        char pattern[] = "/tmp/corvane-bench-XXXXXX";
-        m_dir = mkdtemp(pattern);
-        wxSetEnv("CORVANE_HOME", m_dir);
-        m_previous = SetMessageHandler([](const MessageRequest&) { return wxOK; });
-    }
-    ~ScratchHome()
-    {
-        SetMessageHandler(m_previous);
-        wxUnsetEnv("CORVANE_HOME");
-        wxFileName::Rmdir(m_dir, wxPATH_RMDIR_RECURSIVE);
-    }
-    wxString File(const wxString& name) const { return m_dir + "/" + name; }
-
-private:
-    wxString m_dir;
-    MessageHandler m_previous;
-};
 } // namespace
 
 CORVANE_BENCH_SECTION(wls_parse, false)
@@ -121,7 +92,10 @@ CORVANE_BENCH_SECTION(wls_record, false)
     model.ParseWlsReport(MakeWlsReport(Domain(0)));
     DbAccess db;
     if (db.Open(home.File("wlsbench.db"), DbAccess::SiteDb) != 1)
+    {
+        BenchFailed("wls_record_rows_per_s", "rows/s", "the site database did not open");
         return;
+    }
     const double rows = static_cast<double>(model.Servers().size() + model.Jvms().size() +
                                             model.Threads().size() + model.JdbcPools().size());
     // Each scan ends in a commit that waits for the disk: the best of several.
