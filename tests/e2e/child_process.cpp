@@ -1,0 +1,160 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace
+{
+int MsLeft(std::chrono::steady_clock::time_point end)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+std::string ReadWhole(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0;
+}
+} // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs)
+{
+    int pipeFds[2] = {-1, -1};
+    if (readFirstLine && ::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (readFirstLine)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    // Its chatter would only clutter the test output.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ) != 0)
+        m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!readFirstLine)
+        return;
+    ::close(pipeFds[1]);
+    m_out = pipeFds[0];
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_pid > 0 && m_firstLine.find('\n') == std::string::npos)
+    {
+        pollfd p{m_out, POLLIN, 0};
+        if (::poll(&p, 1, MsLeft(end)) <= 0)
+            break;
+        char c;
+        if (::read(m_out, &c, 1) != 1)
+            break;
+        m_firstLine.push_back(c);
+    }
+    if (!m_firstLine.empty() && m_firstLine.back() == '\n')
+        m_firstLine.pop_back();
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill(SIGTERM);
+    if (m_out >= 0)
+        ::close(m_out);
+}
+
+bool ChildProcess::Kill(int signal)
+{
+    if (m_pid <= 0)
+        return false;
+    ::kill(m_pid, signal);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    return true;
+}
+
+std::string BinDir()
+{
+    if (const char* dir = std::getenv("CORVANE_BIN_DIR"))
+        return dir;
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
+    return path.substr(0, path.rfind('/'));
+}
+
+std::string SourceDir()
+{
+    if (const char* dir = std::getenv("CORVANE_SOURCE_DIR"))
+        return dir;
+    return CORVANE_TEST_SOURCE_DIR;
+}
+
+std::vector<std::string> SimAgent::Command(std::vector<std::string> args)
+{
+    args.insert(args.begin(), BinDir() + "/corvane-agent-sim");
+    args.push_back("--port");
+    args.push_back("0");
+    return args;
+}
+
+SimAgent::SimAgent(std::vector<std::string> args) : m_process(Command(std::move(args)), true)
+{
+    const int port = std::atoi(m_process.FirstLine().c_str());
+    if (port > 0 && port < 65536)
+        m_port = static_cast<unsigned short>(port);
+}
+
+SmtpSink::SmtpSink(const std::string& outDir)
+    : m_outDir(outDir),
+      m_process({"/usr/bin/python3", SourceDir() + "/tests/alarm/smtp_sink.py", outDir}, false)
+{
+}
+
+unsigned short SmtpSink::WaitForPort(int timeoutMs)
+{
+    // The server writes its port file once it listens (renamed into place).
+    const std::string portFile = m_outDir + "/port";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_process.Running() && !FileExists(portFile) && MsLeft(end) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int port = std::atoi(ReadWhole(portFile).c_str());
+    return (port > 0 && port < 65536) ? static_cast<unsigned short>(port) : 0;
+}
+
+int SmtpSink::Delivered() const
+{
+    int n = 0;
+    while (FileExists(m_outDir + "/mail" + std::to_string(n + 1) + "/done"))
+        ++n;
+    return n;
+}
+
+std::string SmtpSink::Part(int n, const std::string& name) const
+{
+    return ReadWhole(m_outDir + "/mail" + std::to_string(n) + "/" + name);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+// A program the test starts and owns: spawned without a shell, its standard
+// error discarded, stopped (SIGTERM) and reaped by the destructor unless the
+// test has already killed it.
+class ChildProcess
+{
+public:
+    // With readFirstLine, standard output is a pipe and the constructor waits
+    // (up to timeoutMs) for the first line the program prints.
+    ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs = 5000);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    const std::string& FirstLine() const { return m_firstLine; }
+
+    // Sends signal and waits for the program to end; true when it had been
+    // running. Its sockets are closed once this returns.
+    bool Kill(int signal);
+    bool Running() const { return m_pid > 0; }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_firstLine;
+};
+
+// The folder of the programs that the build puts beside the tests.
+std::string BinDir();
+// The source tree (for scripts the tests run).
+std::string SourceDir();
+
+// corvane-agent-sim with its arguments and "--port 0"; Port() is the port it
+// listens on (0 when it did not start).
+class SimAgent
+{
+public:
+    explicit SimAgent(std::vector<std::string> args);
+    unsigned short Port() const { return m_port; }
+    bool Kill(int signal) { return m_process.Kill(signal); }
+    bool Running() const { return m_process.Running(); }
+
+private:
+    static std::vector<std::string> Command(std::vector<std::string> args);
+    ChildProcess m_process;
+    unsigned short m_port = 0;
+};
+
+// A real SMTP server (aiosmtpd, through tests/alarm/smtp_sink.py) on a free
+// loopback port; every message it accepts lands in OutDir()/mailN/.
+class SmtpSink
+{
+public:
+    explicit SmtpSink(const std::string& outDir);
+    // 0 when the server did not come up within timeoutMs.
+    unsigned short WaitForPort(int timeoutMs);
+    // Messages completely received so far.
+    int Delivered() const;
+    // A part of message n (1-based): "subject", "html", "rcpt_tos" ...
+    std::string Part(int n, const std::string& name) const;
+
+private:
+    std::string m_outDir;
+    ChildProcess m_process;
+};
