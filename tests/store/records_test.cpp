@@ -1,3 +1,5 @@
+// Sites, alarm rules and action settings: what is stored where, read back,
+// refused, and kept when a save fails.
 #include "store/store_fixture.h"
 
 #include "common/program_dir.h"
@@ -8,147 +10,87 @@
 
 namespace
 {
-// Texts that broke statements built by pasting values between quotes.
-const wxString kAwkward[] = {
-    "O'Brien's site", "100% 'quoted'", "back\\slash\\", "Ünïcødé 监控 ✓", "x'); drop table SiteList; --",
-};
-
 SiteRecord MakeSite(const wxString& name, const wxString& port = "8080")
 {
-    SiteRecord site;
-    site.SiteName = name;
-    site.SiteType = "WEBLOGIC";
-    site.SiteIP = "10.0.0.1";
-    site.SitePort = port;
-    site.SiteAuth = "weblogic";
-    site.SitePwd = "p'w%d\\";
-    site.WlsAdminURL = "7001";
-    site.WlsVer = "WebLogic V10";
-    site.DatabaseFile = name + ".db";
-    return site;
+    return SiteRecord{name, "WEBLOGIC", "10.0.0.1", port, "weblogic", "p'w%d\\", "7001",
+                      "WebLogic V10", "", name + ".db"};
 }
-
-class ConfigTest : public StoreTest
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(m_db.Open(ConfigPath(), DbAccess::ConfigDb), 1);
-        m_prompts.Clear();
-    }
-    DbAccess m_db;
-};
-
-class SiteDbTest : public StoreTest
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(m_db.Open(SitePath(), DbAccess::SiteDb), 1);
-        m_prompts.Clear();
-    }
-    DbAccess m_db;
-};
 } // namespace
 
-TEST_F(ConfigTest, EmptySiteListLoadsAsEmpty)
+// Fault 1: texts that broke statements built by pasting values between quotes
+// (and one that rewrote them) are stored and read back exactly.
+TEST_F(OpenStoreTest, SitesRoundTripAwkwardTexts)
 {
-    EXPECT_EQ(m_db.LoadSites(), 1);
-    EXPECT_TRUE(m_db.Sites().empty());
-}
-
-TEST_F(ConfigTest, SitesRoundTripAwkwardTexts)
-{
+    EXPECT_EQ(m_config.LoadSites(), 1);
+    EXPECT_TRUE(m_config.Sites().empty());
     std::vector<SiteRecord> written;
-    for (const wxString& text : kAwkward)
+    for (const wxString text : {"O'Brien's site", "100% 'quoted'", "back\\slash\\",
+                                "Ünïcødé 监控 ✓", "x'); drop table SiteList; --"})
     {
         SiteRecord site = MakeSite(text);
-        site.SiteIP = text;
-        site.SiteAuth = text;
-        site.SitePwd = text;
-        site.SiteFlag = text;
-        ASSERT_EQ(m_db.InsertSite(site), 1) << text;
+        site.SiteIP = site.SiteAuth = site.SitePwd = site.SiteFlag = text;
+        ASSERT_EQ(m_config.InsertSite(site), 1) << text;
         written.push_back(site);
     }
-    ASSERT_EQ(m_db.LoadSites(), 1);
-    EXPECT_EQ(m_db.Sites(), written);
+    ASSERT_EQ(m_config.LoadSites(), 1);
+    EXPECT_EQ(m_config.Sites(), written);
     EXPECT_TRUE(m_prompts.Messages().empty());
 }
 
-TEST_F(ConfigTest, PortIsStoredAsTheNumberOfItsLeadingDigits)
+TEST_F(OpenStoreTest, PortIsStoredAsTheNumberOfItsLeadingDigits)
 {
     const struct
     {
         const char* typed;
         const char* stored;
-    } cases[] = {
-        {"8080", "8080"}, {"80a", "80"}, {"abc", "0"}, {"", "0"}, {" 7001", "7001"},
-    };
+    } cases[] = {{"8080", "8080"}, {"80a", "80"}, {"abc", "0"}, {"", "0"}, {" 7001", "7001"}};
     for (const auto& c : cases)
     {
-        SiteRecord site = MakeSite(wxString("port ") + c.typed, c.typed);
-        ASSERT_EQ(m_db.InsertSite(site), 1);
-        RawDb raw(ConfigPath());
-        const auto rows = raw.Rows("select SitePort, typeof(SitePort) from SiteList where "
-                                   "SiteName = '" + site.SiteName + "'");
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(rows[0][0], c.stored) << c.typed;
-        EXPECT_EQ(rows[0][1], "integer") << c.typed;
+        const SiteRecord site = MakeSite(wxString("port ") + c.typed, c.typed);
+        ASSERT_EQ(m_config.InsertSite(site), 1);
+        EXPECT_EQ(RawDb(ConfigPath()).Rows("select SitePort, typeof(SitePort) from SiteList where "
+                                           "SiteName = '" + site.SiteName + "'"),
+                  (Grid{{c.stored, "integer"}}))
+            << c.typed;
     }
-    ASSERT_EQ(m_db.LoadSites(), 1);
-    EXPECT_EQ(m_db.Sites()[1].SitePort, "80");
+    ASSERT_EQ(m_config.LoadSites(), 1);
+    EXPECT_EQ(m_config.Sites()[1].SitePort, "80");
 }
 
-TEST_F(ConfigTest, DuplicateSiteNameIsRefusedWithOneMessage)
+TEST_F(OpenStoreTest, DuplicateSiteNameIsRefusedWithOneMessage)
 {
-    ASSERT_EQ(m_db.InsertSite(MakeSite("dup")), 1);
-    EXPECT_EQ(m_db.InsertSite(MakeSite("dup")), 0);
+    ASSERT_EQ(m_config.InsertSite(MakeSite("dup")), 1);
+    EXPECT_EQ(m_config.InsertSite(MakeSite("dup")), 0);
     ASSERT_EQ(m_prompts.Messages().size(), 1u);
-    EXPECT_NE(m_prompts.Messages()[0].text.Find(ConfigPath()), wxNOT_FOUND);
-    EXPECT_NE(m_prompts.Messages()[0].text.Find("UNIQUE"), wxNOT_FOUND);
+    EXPECT_TRUE(m_prompts.Messages()[0].text.Contains(ConfigPath()));
+    EXPECT_TRUE(m_prompts.Messages()[0].text.Contains("UNIQUE"));
 }
 
-TEST_F(ConfigTest, DeleteRemovesTheDatabaseFileOnlyWhenAsked)
+TEST_F(OpenStoreTest, DeleteRemovesTheDatabaseFileOnlyWhenAsked)
 {
     const SiteRecord keep = MakeSite("keep"), drop = MakeSite("drop"), other = MakeSite("other");
     for (const SiteRecord& s : {keep, drop, other})
     {
-        ASSERT_EQ(m_db.InsertSite(s), 1);
+        ASSERT_EQ(m_config.InsertSite(s), 1);
         WriteFileBytes(ProgramFile(s.DatabaseFile), "history");
     }
-
-    EXPECT_EQ(m_db.DeleteSite(keep, false), 1);
+    EXPECT_EQ(m_config.DeleteSite(keep, false), 1);
     EXPECT_TRUE(m_home.Exists("keep.db"));
-
-    EXPECT_EQ(m_db.DeleteSite(drop, true), 1);
+    EXPECT_EQ(m_config.DeleteSite(drop, true), 1);
     EXPECT_FALSE(m_home.Exists("drop.db"));
     EXPECT_TRUE(m_home.Exists("other.db"));
     EXPECT_TRUE(m_home.Exists("Corvane.db"));
 
     // Nothing left to delete, no file: not an error.
-    EXPECT_EQ(m_db.DeleteSite(drop, true), 0);
-    ASSERT_EQ(m_db.LoadSites(), 1);
-    ASSERT_EQ(m_db.Sites().size(), 1u);
-    EXPECT_EQ(m_db.Sites()[0].SiteName, "other");
+    EXPECT_EQ(m_config.DeleteSite(drop, true), 0);
+    ASSERT_EQ(m_config.LoadSites(), 1);
+    EXPECT_EQ(m_config.Sites(), std::vector<SiteRecord>{other});
     EXPECT_TRUE(m_prompts.Messages().empty());
-}
-
-TEST_F(ConfigTest, ModificationKeepsTheSiteDatabase)
-{
-    SiteRecord site = MakeSite("edit");
-    ASSERT_EQ(m_db.InsertSite(site), 1);
-    WriteFileBytes(ProgramFile(site.DatabaseFile), "history");
-    ASSERT_EQ(m_db.DeleteSite(site, false), 1);
-    site.SiteIP = "10.0.0.2";
-    ASSERT_EQ(m_db.InsertSite(site), 1);
-    EXPECT_TRUE(m_home.Exists("edit.db"));
-    ASSERT_EQ(m_db.LoadSites(), 1);
-    EXPECT_EQ(m_db.Sites(), std::vector<SiteRecord>{site});
 }
 
 // A DatabaseFile reaching out of the program directory must not delete
 // anything outside it.
-TEST_F(ConfigTest, DeleteNeverRemovesFilesOutsideTheProgramDirectory)
+TEST_F(OpenStoreTest, DeleteNeverRemovesFilesOutsideTheProgramDirectory)
 {
     TempHome elsewhere; // a sibling folder under /tmp
     const wxString victim = elsewhere.File("victim.db");
@@ -157,22 +99,20 @@ TEST_F(ConfigTest, DeleteNeverRemovesFilesOutsideTheProgramDirectory)
 
     SiteRecord site = MakeSite("evil");
     site.DatabaseFile = "../" + wxFileName(elsewhere.Dir()).GetFullName() + "/victim.db";
-    ASSERT_EQ(m_db.InsertSite(site), 1);
-    EXPECT_EQ(m_db.DeleteSite(site, true), 1);
+    ASSERT_EQ(m_config.InsertSite(site), 1);
+    EXPECT_EQ(m_config.DeleteSite(site, true), 1);
     EXPECT_TRUE(wxFileExists(victim));
 }
 
-TEST_F(SiteDbTest, RulesRoundTripWithFlagsInTheirOwnColumns)
+TEST_F(OpenStoreTest, RulesRoundTripWithFlagsInTheirOwnColumns)
 {
-    // Fields in memory order: ..., SMS, PlaySound, Email.
+    // Fields in memory order: ..., SMS, PlaySound, Email; the table has Email first.
     const TuxAlarmRule tux{"tux'site", "SVR'A, 100%", "30", "", "\\5", "TRUE", "TRUE", ""};
-    ASSERT_EQ(m_db.SaveTuxRule(tux), 1);
+    ASSERT_EQ(m_site.SaveTuxRule(tux), 1);
     const WlsAlarmRule wls{"wls site", "AdminServer", "10", "20", "30", "", "TRUE", "", "TRUE"};
-    ASSERT_EQ(m_db.SaveWlsRule(wls), 1);
-
+    ASSERT_EQ(m_site.SaveWlsRule(wls), 1);
     RawDb raw(SitePath());
-    EXPECT_EQ(raw.Value("select PlaySound from TuxAlarmList"), "TRUE");
-    EXPECT_EQ(raw.Value("select Email from TuxAlarmList"), "");
+    EXPECT_EQ(raw.Value("select PlaySound || '/' || Email from TuxAlarmList"), "TRUE/");
     EXPECT_EQ(raw.Value("select PlaySound || '/' || Email from WlsAlarmList"), "TRUE/");
 
     DbAccess reader;
@@ -184,93 +124,81 @@ TEST_F(SiteDbTest, RulesRoundTripWithFlagsInTheirOwnColumns)
     EXPECT_TRUE(m_prompts.Messages().empty());
 }
 
-TEST_F(SiteDbTest, NoStoredRuleReadsZeroAndKeepsTheCache)
+TEST_F(OpenStoreTest, NoStoredRuleReadsZeroAndKeepsTheCache)
 {
     const TuxAlarmRule tux{"a", "X", "", "", "", "", "TRUE", ""};
-    ASSERT_EQ(m_db.SaveTuxRule(tux), 1);
-    ASSERT_EQ(m_db.LoadTuxRule("a"), 1);
-    EXPECT_EQ(m_db.LoadTuxRule("A"), 0) << "names compare case-sensitively";
-    EXPECT_EQ(m_db.TuxRule(), tux);
-    EXPECT_EQ(m_db.LoadWlsRule("a"), 0);
-    EXPECT_EQ(m_db.WlsRule(), WlsAlarmRule{});
+    ASSERT_EQ(m_site.SaveTuxRule(tux), 1);
+    ASSERT_EQ(m_site.LoadTuxRule("a"), 1);
+    EXPECT_EQ(m_site.LoadTuxRule("A"), 0) << "names compare case-sensitively";
+    EXPECT_EQ(m_site.TuxRule(), tux);
+    EXPECT_EQ(m_site.LoadWlsRule("a"), 0);
+    EXPECT_EQ(m_site.WlsRule(), WlsAlarmRule{});
 }
 
-TEST_F(SiteDbTest, SavingTwiceLeavesOneRowPerSite)
+TEST_F(OpenStoreTest, SavingTwiceLeavesOneRowPerSite)
 {
     TuxAlarmRule rule{"s", "one", "", "", "", "", "", ""};
-    ASSERT_EQ(m_db.SaveTuxRule(rule), 1);
+    ASSERT_EQ(m_site.SaveTuxRule(rule), 1);
     rule.SvrDied = "two";
-    ASSERT_EQ(m_db.SaveTuxRule(rule), 1);
-    ASSERT_EQ(m_db.SaveTuxRule(TuxAlarmRule{"other", "", "", "", "", "", "", ""}), 1);
-    RawDb raw(SitePath());
-    EXPECT_EQ(raw.Value("select count(*) from TuxAlarmList where SiteName = 's'"), "1");
-    EXPECT_EQ(raw.Value("select SvrDied from TuxAlarmList where SiteName = 's'"), "two");
+    ASSERT_EQ(m_site.SaveTuxRule(rule), 1);
+    ASSERT_EQ(m_site.SaveTuxRule(TuxAlarmRule{"other", "", "", "", "", "", "", ""}), 1);
+    EXPECT_EQ(RawDb(SitePath()).Rows("select SiteName, SvrDied from TuxAlarmList order by rowid"),
+              (Grid{{"s", "two"}, {"other", ""}}));
 }
 
-TEST_F(SiteDbTest, LastMatchingRowWins)
+// An older file without the UNIQUE constraint may hold several rows.
+TEST_F(OpenStoreTest, LastMatchingRowWins)
 {
-    // An older file without the UNIQUE constraint may hold several rows.
     RawDb raw(SitePath());
     raw.Exec("drop table WlsAlarmList");
     raw.Exec("create table WlsAlarmList (SiteName, SvrDied, FreeHeap, IdleThread, IdleJDBC, "
              "SMS, Email, PlaySound, ThreadDump)");
     raw.Exec("insert into WlsAlarmList values ('w', 'first', '', '', '', '', '', '', '')");
     raw.Exec("insert into WlsAlarmList values ('w', 'second', '', '', '', '', '', '', '')");
-    EXPECT_EQ(m_db.LoadWlsRule("w"), 2);
-    EXPECT_EQ(m_db.WlsRule().SvrDied, "second");
+    EXPECT_EQ(m_site.LoadWlsRule("w"), 2);
+    EXPECT_EQ(m_site.WlsRule().SvrDied, "second");
 }
 
-// A save is delete + insert: when the insert fails the old rule must survive.
-TEST_F(SiteDbTest, FailedSaveKeepsTheOldRule)
+// Fault 2: a save is delete + insert; when the insert fails the old row must
+// survive, for a rule as for the action settings.
+TEST_F(OpenStoreTest, FailedSaveKeepsTheOldRuleAndSettings)
 {
     const TuxAlarmRule old{"s", "old", "", "", "", "", "", ""};
-    ASSERT_EQ(m_db.SaveTuxRule(old), 1);
-    {
-        RawDb raw(SitePath());
-        raw.Exec("create trigger refuse before insert on TuxAlarmList "
-                 "begin select raise(abort, 'insert refused'); end");
-    }
-    EXPECT_EQ(m_db.SaveTuxRule(TuxAlarmRule{"s", "new", "", "", "", "", "", ""}), 0);
+    ASSERT_EQ(m_site.SaveTuxRule(old), 1);
+    const ActionSettings oldSettings{"/a.wav", "mail", "u", "p", "to", "sms"};
+    ASSERT_EQ(m_config.SaveActionSettings(oldSettings), 1);
+    RefuseInserts(SitePath(), "TuxAlarmList", "insert refused");
+    RefuseInserts(ConfigPath(), "ActionSet", "insert refused");
+
+    EXPECT_EQ(m_site.SaveTuxRule(TuxAlarmRule{"s", "new", "", "", "", "", "", ""}), 0);
     ASSERT_EQ(m_prompts.Messages().size(), 1u);
-    EXPECT_NE(m_prompts.Messages()[0].text.Find(SitePath()), wxNOT_FOUND);
-    EXPECT_NE(m_prompts.Messages()[0].text.Find("insert refused"), wxNOT_FOUND);
-    EXPECT_NE(m_db.LastError().Find("insert refused"), wxNOT_FOUND);
+    EXPECT_TRUE(m_prompts.Messages()[0].text.Contains(SitePath()));
+    EXPECT_TRUE(m_prompts.Messages()[0].text.Contains("insert refused"));
+    EXPECT_TRUE(m_site.LastError().Contains("insert refused"));
+    ASSERT_EQ(m_site.LoadTuxRule("s"), 1);
+    EXPECT_EQ(m_site.TuxRule(), old);
 
-    ASSERT_EQ(m_db.LoadTuxRule("s"), 1);
-    EXPECT_EQ(m_db.TuxRule(), old);
+    EXPECT_EQ(m_config.SaveActionSettings(ActionSettings{}), 0);
+    EXPECT_EQ(m_prompts.Messages().size(), 2u);
+    EXPECT_EQ(m_config.LoadActionSettings(), 1);
+    EXPECT_EQ(m_config.GetActionSettings(), oldSettings);
 }
 
-TEST_F(ConfigTest, FailedActionSaveKeepsTheOldSettings)
-{
-    const ActionSettings old{"/a.wav", "mail", "u", "p", "to", "sms"};
-    ASSERT_EQ(m_db.SaveActionSettings(old), 1);
-    {
-        RawDb raw(ConfigPath());
-        raw.Exec("create trigger refuse before insert on ActionSet "
-                 "begin select raise(abort, 'insert refused'); end");
-    }
-    EXPECT_EQ(m_db.SaveActionSettings(ActionSettings{}), 0);
-    EXPECT_EQ(m_prompts.Messages().size(), 1u);
-    EXPECT_EQ(m_db.LoadActionSettings(), 1);
-    EXPECT_EQ(m_db.GetActionSettings(), old);
-}
-
-TEST_F(ConfigTest, ActionSettingsKeepOneRowInTheirColumns)
+TEST_F(OpenStoreTest, ActionSettingsKeepOneRowInTheirColumns)
 {
     const ActionSettings first{"/snd/a'.wav", "smtp.example:2525", "user", "p%s'w", "a@b", "139"};
-    ASSERT_EQ(m_db.SaveActionSettings(first), 1);
+    ASSERT_EQ(m_config.SaveActionSettings(first), 1);
     const ActionSettings second{"", "mail", "", "", "ops@example", ""};
-    ASSERT_EQ(m_db.SaveActionSettings(second), 1);
+    ASSERT_EQ(m_config.SaveActionSettings(second), 1);
 
     RawDb raw(ConfigPath());
-    EXPECT_EQ(raw.Rows("select * from ActionSet"),
-              (std::vector<std::vector<wxString>>{{"", "ops@example", "", "", "mail", ""}}));
-    EXPECT_EQ(m_db.LoadActionSettings(), 1);
-    EXPECT_EQ(m_db.GetActionSettings(), second);
+    EXPECT_EQ(raw.Rows("select * from ActionSet"), (Grid{{"", "ops@example", "", "", "mail", ""}}));
+    EXPECT_EQ(m_config.LoadActionSettings(), 1);
+    EXPECT_EQ(m_config.GetActionSettings(), second);
 
     raw.Exec("delete from ActionSet");
-    EXPECT_EQ(m_db.LoadActionSettings(), 0);
-    EXPECT_EQ(m_db.GetActionSettings(), second) << "no row leaves the cache";
+    EXPECT_EQ(m_config.LoadActionSettings(), 0);
+    EXPECT_EQ(m_config.GetActionSettings(), second) << "no row leaves the cache";
 }
 
 TEST_F(StoreTest, LoaderCopiesActionSettingsOnlyWhenARowExists)
@@ -292,33 +220,26 @@ TEST_F(StoreTest, LoaderCopiesActionSettingsOnlyWhenARowExists)
     EXPECT_EQ(m_prompts.Messages().size(), 1u);
 }
 
-TEST_F(StoreTest, MissingTablesGiveMinusOneTheirMessageAndAnUntouchedCache)
+TEST_F(OpenStoreTest, MissingTablesGiveMinusOneTheirMessageAndAnUntouchedCache)
 {
-    DbAccess config, site;
-    ASSERT_EQ(config.Open(ConfigPath(), DbAccess::ConfigDb), 1);
-    ASSERT_EQ(site.Open(SitePath(), DbAccess::SiteDb), 1);
-    ASSERT_EQ(config.InsertSite(MakeSite("s")), 1);
-    ASSERT_EQ(config.LoadSites(), 1);
+    ASSERT_EQ(m_config.InsertSite(MakeSite("s")), 1);
+    ASSERT_EQ(m_config.LoadSites(), 1);
     const TuxAlarmRule tux{"s", "A", "", "", "", "", "", ""};
     const WlsAlarmRule wls{"s", "B", "", "", "", "", "", "", ""};
-    ASSERT_EQ(site.SaveTuxRule(tux), 1);
-    ASSERT_EQ(site.SaveWlsRule(wls), 1);
-    ASSERT_EQ(site.LoadTuxRule("s"), 1);
-    ASSERT_EQ(site.LoadWlsRule("s"), 1);
-    {
-        RawDb rawConfig(ConfigPath()), rawSite(SitePath());
-        rawConfig.Exec("drop table SiteList");
-        rawSite.Exec("drop table TuxAlarmList");
-        rawSite.Exec("drop table WlsAlarmList");
-    }
-    m_prompts.Clear();
+    ASSERT_EQ(m_site.SaveTuxRule(tux), 1);
+    ASSERT_EQ(m_site.SaveWlsRule(wls), 1);
+    ASSERT_EQ(m_site.LoadTuxRule("s"), 1);
+    ASSERT_EQ(m_site.LoadWlsRule("s"), 1);
+    RawDb(ConfigPath()).Exec("drop table SiteList");
+    RawDb(SitePath()).Exec("drop table TuxAlarmList");
+    RawDb(SitePath()).Exec("drop table WlsAlarmList");
 
-    EXPECT_EQ(config.LoadSites(), -1);
-    EXPECT_EQ(config.Sites(), std::vector<SiteRecord>{MakeSite("s")});
-    EXPECT_EQ(site.LoadTuxRule("s"), -1);
-    EXPECT_EQ(site.TuxRule(), tux);
-    EXPECT_EQ(site.LoadWlsRule("s"), -1);
-    EXPECT_EQ(site.WlsRule(), wls);
+    EXPECT_EQ(m_config.LoadSites(), -1);
+    EXPECT_EQ(m_config.Sites(), std::vector<SiteRecord>{MakeSite("s")});
+    EXPECT_EQ(m_site.LoadTuxRule("s"), -1);
+    EXPECT_EQ(m_site.TuxRule(), tux);
+    EXPECT_EQ(m_site.LoadWlsRule("s"), -1);
+    EXPECT_EQ(m_site.WlsRule(), wls);
     EXPECT_EQ(m_prompts.Texts(),
               (std::vector<wxString>{"The Halvex.db is incorrect!", "The Corvane.db is incorrect!",
                                      "here The Halvex.db is incorrect!"}));
