@@ -15,14 +15,7 @@
 
 namespace
 {
-struct Session
-{
-    std::string in;
-    bool inData = false;
-    bool closing = false;
-};
-
-void Send(int fd, const char* text)
+void Send(int fd, const std::string& text)
 {
     // Replies are a few bytes; the client reads them as they come.
     std::string rest(text);
@@ -44,56 +37,57 @@ std::string Verb(const std::string& line)
         verb.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(line[i]))));
     return verb;
 }
+} // namespace
 
-// Answers what has arrived, counting each mail before its "250" goes out.
-void Serve(int fd, Session& session, std::atomic<size_t>& accepted)
+std::string SmtpSinkSession::Feed(const std::string& bytes)
 {
-    for (;;)
+    std::string replies;
+    m_in += bytes;
+    while (!m_closing)
     {
-        if (session.inData)
+        if (m_inData)
         {
             // The data ends with a line holding only "."; the CRLF put before
             // it at DATA lets an empty message end the same way.
-            const size_t end = session.in.find("\r\n.\r\n");
+            const size_t end = m_in.find("\r\n.\r\n");
             if (end == std::string::npos)
             {
                 // Keep only what could begin the end mark.
-                if (session.in.size() > 4)
-                    session.in.erase(0, session.in.size() - 4);
-                return;
+                if (m_in.size() > 4)
+                    m_in.erase(0, m_in.size() - 4);
+                break;
             }
-            session.in.erase(0, end + 5);
-            session.inData = false;
-            ++accepted;
-            Send(fd, "250 queued\r\n");
+            m_in.erase(0, end + 5);
+            m_inData = false;
+            ++m_accepted;
+            replies += "250 queued\r\n";
             continue;
         }
-        const size_t eol = session.in.find("\r\n");
+        const size_t eol = m_in.find("\r\n");
         if (eol == std::string::npos)
-            return;
-        const std::string verb = Verb(session.in.substr(0, eol));
-        session.in.erase(0, eol + 2);
+            break;
+        const std::string verb = Verb(m_in.substr(0, eol));
+        m_in.erase(0, eol + 2);
         if (verb == "HELO" || verb == "EHLO")
-            Send(fd, "250 sink\r\n");
+            replies += "250 sink\r\n";
         else if (verb == "MAIL" || verb == "RCPT" || verb == "RSET" || verb == "NOOP")
-            Send(fd, "250 ok\r\n");
+            replies += "250 ok\r\n";
         else if (verb == "DATA")
         {
-            Send(fd, "354 end with <CRLF>.<CRLF>\r\n");
-            session.inData = true;
-            session.in.insert(0, "\r\n");
+            replies += "354 end with <CRLF>.<CRLF>\r\n";
+            m_inData = true;
+            m_in.insert(0, "\r\n");
         }
         else if (verb == "QUIT")
         {
-            Send(fd, "221 bye\r\n");
-            session.closing = true;
-            return;
+            replies += "221 bye\r\n";
+            m_closing = true;
         }
         else
-            Send(fd, "500 unknown command\r\n");
+            replies += "500 unknown command\r\n";
     }
+    return replies;
 }
-} // namespace
 
 SmtpSink::SmtpSink()
 {
@@ -126,7 +120,7 @@ SmtpSink::~SmtpSink()
 
 void SmtpSink::Run()
 {
-    std::map<int, Session> sessions;
+    std::map<int, SmtpSinkSession> sessions;
     for (;;)
     {
         std::vector<pollfd> watched{{m_wake[0], POLLIN, 0}, {m_listen, POLLIN, 0}};
@@ -145,8 +139,8 @@ void SmtpSink::Run()
             const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd >= 0)
             {
-                sessions[fd] = Session();
-                Send(fd, "220 sink ESMTP\r\n");
+                sessions[fd] = SmtpSinkSession();
+                Send(fd, SmtpSinkSession::Greeting());
             }
         }
         for (size_t i = 2; i < watched.size(); ++i)
@@ -154,15 +148,19 @@ void SmtpSink::Run()
             if (!watched[i].revents)
                 continue;
             const int fd = watched[i].fd;
-            Session& session = sessions[fd];
+            SmtpSinkSession& session = sessions[fd];
             char buffer[16384];
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n > 0)
             {
-                session.in.append(buffer, static_cast<size_t>(n));
-                Serve(fd, session, m_accepted);
+                // Counted before the "250" goes out: a client that has it may
+                // already be looking at the count.
+                const size_t before = session.Accepted();
+                const std::string replies = session.Feed(std::string(buffer, static_cast<size_t>(n)));
+                m_accepted += session.Accepted() - before;
+                Send(fd, replies);
             }
-            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN) || session.closing)
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN) || session.Closing())
             {
                 ::close(fd);
                 sessions.erase(fd);

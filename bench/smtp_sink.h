@@ -2,7 +2,29 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 #include <thread>
+
+// The sink's side of one SMTP connection: takes the bytes as they arrive, in
+// any pieces, and gives the replies to send.
+class SmtpSinkSession
+{
+public:
+    static const char* Greeting() { return "220 sink ESMTP\r\n"; }
+
+    // The replies to what has arrived so far, in order.
+    std::string Feed(const std::string& bytes);
+
+    size_t Accepted() const { return m_accepted; }
+    // QUIT was answered: the connection ends.
+    bool Closing() const { return m_closing; }
+
+private:
+    std::string m_in;
+    bool m_inData = false;
+    bool m_closing = false;
+    size_t m_accepted = 0;
+};
 
 // An SMTP server on a free loopback port that accepts every mail and keeps
 // nothing but the count: enough of the dialogue for Corvane's client (HELO or
