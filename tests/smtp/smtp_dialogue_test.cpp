@@ -1,6 +1,8 @@
 // The SMTP dialogue against scripted reply lines: the connection is replaced
 // by a recorder, so every command sent and every timer started can be read
-// back without a network or an event loop.
+// back without a network or an event loop. Before it, the framing of reply
+// lines, fed byte pieces directly.
+#include "smtp/cmdline_protocol.h"
 #include "smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,99 @@
 
 namespace
 {
+class LineRecorder : public wxCmdlineProtocol
+{
+public:
+    void Feed(const std::string& bytes) { ReceiveBytes(bytes.data(), bytes.size()); }
+    void OnConnect(wxSocketEvent&) override {}
+    void OnDisconnect(wxSocketEvent&) override {}
+    void OnResponse(const std::string& line) override
+    {
+        lines.push_back(line);
+        if (closeAfter && lines.size() == closeAfter)
+            Close();
+    }
+
+    std::vector<std::string> lines;
+    size_t closeAfter = 0;
+};
+
+using Lines = std::vector<std::string>;
+} // namespace
+
+struct FramingCase
+{
+    const char* name;
+    std::vector<std::string> pieces;
+    Lines lines;
+    std::string left; // still buffered
+};
+
+class LineFraming : public ::testing::TestWithParam<FramingCase>
+{
+};
+
+TEST_P(LineFraming, HandsOverCompleteLines)
+{
+    LineRecorder protocol;
+    for (const auto& piece : GetParam().pieces)
+        protocol.Feed(piece);
+    EXPECT_EQ(protocol.lines, GetParam().lines);
+    EXPECT_EQ(protocol.GetReceiveBuffer(), GetParam().left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, LineFraming,
+    ::testing::Values(
+        FramingCase{"OneLine", {"220 hi\r\n"}, {"220 hi"}, ""},
+        FramingCase{"SplitOverPackets", {"22", "0 h", "i\r\n"}, {"220 hi"}, ""},
+        // a lone CR waits for its LF
+        FramingCase{"LoneCrAtTheEnd", {"250 ok\r"}, {}, "250 ok\r"},
+        FramingCase{"CrThenLfLater", {"250 ok\r", "\n"}, {"250 ok"}, ""},
+        FramingCase{"SingleStrayByte", {"2"}, {}, "2"},
+        // a CR not followed by LF belongs to the line
+        FramingCase{"CrInsideLine", {"250 a\rb\r\n"}, {"250 a\rb"}, ""},
+        FramingCase{"BareLfIsNoLineEnd", {"250 a\nb\r\n"}, {"250 a\nb"}, ""},
+        FramingCase{"TwoLinesInOnePacket", {"220-first\r\n220 second\r\n"},
+                    {"220-first", "220 second"}, ""},
+        FramingCase{"LineAndAPiece", {"250 ok\r\n35"}, {"250 ok"}, "35"},
+        FramingCase{"EmptyLine", {"\r\n"}, {""}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Regression: replies longer than any SMTP line never grow the buffer past
+// its cap; each full buffer, and an overlong line with its end, counts as one
+// reply without a code.
+TEST(LineFraming, OverlongRepliesAreCappedAndFail)
+{
+    LineRecorder protocol;
+    const std::string chunk(wxCmdlineProtocol::kReadChunk, 'x');
+    for (size_t fed = 0; fed < 100 * wxCmdlineProtocol::kMaxLineLength; fed += chunk.size())
+    {
+        protocol.Feed(chunk);
+        ASSERT_LE(protocol.GetReceiveBuffer().size(), wxCmdlineProtocol::kMaxLineLength);
+    }
+    EXPECT_GE(protocol.lines.size(), 90u);
+    EXPECT_EQ(protocol.lines, Lines(protocol.lines.size(), ""));
+
+    LineRecorder overlong;
+    overlong.Feed(std::string(wxCmdlineProtocol::kMaxLineLength + 10, '2') + "\r\n250 ok\r\n");
+    EXPECT_EQ(overlong.lines, (Lines{"", "250 ok"}));
+}
+
+TEST(LineFraming, StopsWhenALineClosesTheConnection)
+{
+    LineRecorder protocol;
+    protocol.closeAfter = 1;
+    protocol.Feed("221 bye\r\n250 stale\r\n");
+    EXPECT_EQ(protocol.lines, (Lines{"221 bye"}));
+    EXPECT_EQ(protocol.GetReceiveBuffer(), ""); // the rest went with the connection
+}
+
+namespace
+{
+using Statuses = std::vector<MailStatus>;
+using Texts = Lines;
+
 class RecordingListener : public wxSMTPListener
 {
 public:
@@ -28,7 +123,7 @@ public:
     }
 
     std::vector<std::pair<std::string, MailStatus>> recipients;
-    std::vector<MailStatus> attempts;
+    Statuses attempts;
     bool stop = false;
 };
 
@@ -37,19 +132,13 @@ class ScriptedSmtp : public wxSMTP
 public:
     using wxSMTP::wxSMTP;
 
-    void Connected()
+    void Connected() { Notify(wxSOCKET_CONNECTION); }
+    void Lost() { Notify(wxSOCKET_LOST); }
+    void Reply(std::initializer_list<const char*> lines)
     {
-        wxSocketEvent event(1);
-        event.m_event = wxSOCKET_CONNECTION;
-        OnConnect(event);
+        for (const char* line : lines)
+            OnResponse(line);
     }
-    void Lost()
-    {
-        wxSocketEvent event(1);
-        event.m_event = wxSOCKET_LOST;
-        OnDisconnect(event);
-    }
-    void Reply(const std::string& line) { OnResponse(line); }
     // The reply timer (or the retry wait) runs out now.
     void Expire()
     {
@@ -58,129 +147,125 @@ public:
         ReplyTimer().Notify();
     }
     int TimerMs() const { return GetReplyTimer().IsRunning() ? GetReplyTimer().GetInterval() : -1; }
-    std::string Sent() const
-    {
-        std::string all;
-        for (const auto& s : sent)
-            all += s;
-        return all;
-    }
 
-    std::vector<std::string> sent;
+    Texts sent;
     int connects = 0;
 
 protected:
     void ConnectToHost() override { ++connects; }
     void SendText(const std::string& bytes) override { sent.push_back(bytes); }
+
+private:
+    void Notify(wxSocketNotify kind)
+    {
+        wxSocketEvent event(1);
+        event.m_event = kind;
+        kind == wxSOCKET_CONNECTION ? OnConnect(event) : OnDisconnect(event);
+    }
 };
 
-std::unique_ptr<MailMessage> Message(std::initializer_list<const char*> to)
+// A client of its own listener with a message to the given recipients.
+class SmtpDialogue : public ::testing::Test
 {
-    auto message = std::make_unique<MailMessage>("Subject", "Body", "from@here");
-    for (const char* address : to)
-        message->AddTo(address);
-    return message;
-}
+protected:
+    void Send(Texts to, double timeScale = 1.0)
+    {
+        message = std::make_unique<MailMessage>("Subject", "Body", "from@here");
+        for (const std::string& address : to)
+            message->AddTo(address);
+        client = std::make_unique<ScriptedSmtp>(&listener, timeScale);
+        client->Send(message.get());
+    }
+    // Runs the dialogue up to the reply to MAIL FROM.
+    void ToRecipients()
+    {
+        client->Connected();
+        client->Reply({"220 ready", "250 hello", "250 sender ok"});
+    }
 
-// Runs the dialogue up to the reply to MAIL FROM.
-void ToRecipients(ScriptedSmtp& client)
-{
-    client.Connected();
-    client.Reply("220 ready");
-    client.Reply("250 hello");
-    client.Reply("250 sender ok");
-}
+    RecordingListener listener;
+    std::unique_ptr<MailMessage> message;
+    std::unique_ptr<ScriptedSmtp> client;
+};
 } // namespace
 
-TEST(SmtpDialogue, DeliveryCommandsAndTimers)
+TEST_F(SmtpDialogue, DeliveryCommandsAndTimers)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x", "b@y"});
-    client.SetHost("mail.example", 25);
-    client.Send(message.get());
-    EXPECT_EQ(client.connects, 1);
-    EXPECT_STREQ(client.GetStateName(), "InitialState");
-    EXPECT_EQ(client.TimerMs(), -1); // no timer while connecting
-    EXPECT_EQ(client.GetStatus(), InProgress);
+    ScriptedSmtp idle(&listener);
+    idle.Send(nullptr); // ignored
+    EXPECT_EQ(idle.connects, 0);
 
-    client.Connected();
-    EXPECT_EQ(client.TimerMs(), 60000);
-    client.Reply("220 mail.example ESMTP");
-    EXPECT_EQ(client.TimerMs(), 30000);
-    client.Reply("250 hello");
-    client.Reply("250 sender ok");
-    client.Reply("250 a ok");
-    client.Reply("250 b ok");
-    EXPECT_STREQ(client.GetStateName(), "StartDataState");
-    client.Reply("354 go ahead");
-    EXPECT_STREQ(client.GetStateName(), "DataState");
-    client.Reply("250 queued");
-    EXPECT_EQ(client.GetStatus(), Delivered);
-    EXPECT_STREQ(client.GetStateName(), "QuitState");
-    client.Reply("221 bye");
+    Send({"a@x", "b@y"});
+    EXPECT_EQ(client->connects, 1);
+    EXPECT_STREQ(client->GetStateName(), "InitialState");
+    EXPECT_EQ(client->TimerMs(), -1); // no timer while connecting
+    EXPECT_EQ(client->GetStatus(), InProgress);
 
-    ASSERT_EQ(client.sent.size(), 7u);
-    EXPECT_EQ(client.sent[0], "HELO localhost\r\n");
-    EXPECT_EQ(client.sent[1], "MAIL FROM:<from@here>\r\n");
-    EXPECT_EQ(client.sent[2], "RCPT TO:<a@x>\r\n");
-    EXPECT_EQ(client.sent[3], "RCPT TO:<b@y>\r\n");
-    EXPECT_EQ(client.sent[4], "DATA\r\n");
-    EXPECT_EQ(client.sent[5].substr(0, 17), "From: from@here\r\n");
-    EXPECT_EQ(client.sent[5].substr(client.sent[5].size() - 5), "\r\n.\r\n");
-    EXPECT_EQ(client.sent[6], "QUIT\r\n");
+    client->Connected();
+    EXPECT_EQ(client->TimerMs(), 60000);
+    client->Reply({"220 mail.example ESMTP"});
+    EXPECT_EQ(client->TimerMs(), 30000);
+    client->Reply({"250 hello", "250 sender ok", "250 a ok", "250 b ok"});
+    EXPECT_STREQ(client->GetStateName(), "StartDataState");
+    client->Reply({"354 go ahead"});
+    EXPECT_STREQ(client->GetStateName(), "DataState");
+    client->Reply({"250 queued"});
+    EXPECT_EQ(client->GetStatus(), Delivered);
+    EXPECT_STREQ(client->GetStateName(), "QuitState");
+    client->Reply({"221 bye"});
 
-    EXPECT_STREQ(client.GetStateName(), "ClosedState");
-    EXPECT_EQ(client.TimerMs(), -1);
-    EXPECT_TRUE(client.IsAtRest());
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
+    const Texts& sent = client->sent;
+    ASSERT_EQ(sent.size(), 7u);
+    EXPECT_EQ(Texts(sent.begin(), sent.begin() + 5),
+              (Texts{"HELO localhost\r\n", "MAIL FROM:<from@here>\r\n", "RCPT TO:<a@x>\r\n",
+                     "RCPT TO:<b@y>\r\n", "DATA\r\n"}));
+    EXPECT_EQ(sent[5].substr(0, 17), "From: from@here\r\n");
+    EXPECT_EQ(sent[5].substr(sent[5].size() - 5), "\r\n.\r\n");
+    EXPECT_EQ(sent[6], "QUIT\r\n");
+
+    EXPECT_STREQ(client->GetStateName(), "ClosedState");
+    EXPECT_EQ(client->TimerMs(), -1);
+    EXPECT_TRUE(client->IsAtRest());
+    EXPECT_EQ(listener.attempts, Statuses{Delivered});
     EXPECT_EQ(listener.recipients.size(), 2u);
-    EXPECT_EQ(message->GetRecipients(Delivered), (std::vector<std::string>{"a@x", "b@y"}));
+    EXPECT_EQ(message->GetRecipients(Delivered), (Texts{"a@x", "b@y"}));
 }
 
 struct RefusalCase
 {
     const char* name;
-    std::vector<std::string> before; // replies that are accepted
-    std::string refusal;
+    std::vector<const char*> before; // replies that are accepted
+    const char* refusal;
     MailStatus status;
 };
 
-class SmtpRefusals : public ::testing::TestWithParam<RefusalCase>
+class SmtpRefusals : public SmtpDialogue, public ::testing::WithParamInterface<RefusalCase>
 {
 };
 
 // A refused reply sends QUIT; the reply to it ends the attempt with the
-// status the refusal set.
+// status the refusal set, and a temporary failure waits the long delay.
 TEST_P(SmtpRefusals, QuitThenEndWithStatus)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Connected();
-    for (const auto& line : GetParam().before)
-        client.Reply(line);
-    const size_t sentBefore = client.sent.size();
-    client.Reply(GetParam().refusal);
-    ASSERT_EQ(client.sent.size(), sentBefore + 1);
-    EXPECT_EQ(client.sent.back(), "QUIT\r\n");
-    EXPECT_STREQ(client.GetStateName(), "QuitState");
-    EXPECT_EQ(client.TimerMs(), 30000);
-    EXPECT_EQ(client.GetStatus(), GetParam().status);
+    const RefusalCase& c = GetParam();
+    Send({"a@x", "b@y"});
+    client->Connected();
+    for (const char* line : c.before)
+        client->Reply({line});
+    const size_t sentBefore = client->sent.size();
+    client->Reply({c.refusal});
+    ASSERT_EQ(client->sent.size(), sentBefore + 1);
+    EXPECT_EQ(client->sent.back(), "QUIT\r\n");
+    EXPECT_STREQ(client->GetStateName(), "QuitState");
+    EXPECT_EQ(client->TimerMs(), 30000);
+    EXPECT_EQ(client->GetStatus(), c.status);
 
-    client.Reply("221 bye");
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{GetParam().status});
-    if (GetParam().status == TemporaryFailure)
-    {
-        EXPECT_STREQ(client.GetStateName(), "RetryState");
-        EXPECT_EQ(client.TimerMs(), 1800 * 1000);
-    }
-    else
-    {
-        EXPECT_STREQ(client.GetStateName(), "ClosedState");
-        EXPECT_TRUE(client.IsAtRest());
-    }
+    client->Reply({"221 bye"});
+    EXPECT_EQ(listener.attempts, Statuses{c.status});
+    const bool retries = c.status == TemporaryFailure;
+    EXPECT_STREQ(client->GetStateName(), retries ? "RetryState" : "ClosedState");
+    EXPECT_EQ(client->TimerMs(), retries ? 1800 * 1000 : -1);
+    EXPECT_EQ(client->IsAtRest(), !retries);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,238 +279,168 @@ INSTANTIATE_TEST_SUITE_P(
         // only the code counts: 220 is not the 250 HELO needs
         RefusalCase{"HeloAnsweredWith220", {"220 hi"}, "220 again", PermanentFailure},
         RefusalCase{"SenderDeferred", {"220 hi", "250 hello"}, "451 later", TemporaryFailure},
-        RefusalCase{"DataRefused", {"220 hi", "250 hello", "250 ok", "250 ok"}, "503 no",
+        // 421 while recipients are named: temporary, but no quick retry
+        RefusalCase{"ServiceClosingDuringRecipients", {"220 hi", "250 hello", "250 ok", "250 ok"},
+                    "421 shutting down", TemporaryFailure},
+        // DATA follows even when every recipient was refused
+        RefusalCase{"AllRecipientsRefused", {"220 hi", "250 hello", "250 ok", "550 no", "550 no"},
+                    "503 no valid recipients", PermanentFailure},
+        RefusalCase{"DataRefused", {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok"}, "503 no",
                     PermanentFailure},
-        RefusalCase{"DataAnswered250", {"220 hi", "250 hello", "250 ok", "250 ok"}, "250 what",
-                    PermanentFailure},
-        RefusalCase{"MessageDeferred", {"220 hi", "250 hello", "250 ok", "250 ok", "354 go"},
-                    "452 full", TemporaryFailure},
-        RefusalCase{"MessageRefused", {"220 hi", "250 hello", "250 ok", "250 ok", "354 go"},
-                    "554 spam", PermanentFailure}),
+        RefusalCase{"DataAnswered250", {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok"},
+                    "250 what", PermanentFailure},
+        RefusalCase{"MessageDeferred",
+                    {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok", "354 go"}, "452 full",
+                    TemporaryFailure},
+        RefusalCase{"MessageRefused",
+                    {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok", "354 go"}, "554 spam",
+                    PermanentFailure}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SmtpDialogue, ReplyCodes)
+TEST(SmtpReplyCode, LeadingDigitsOnly)
 {
-    EXPECT_EQ(wxSMTP::ReplyCode("250 ok"), 250u);
-    EXPECT_EQ(wxSMTP::ReplyCode("250-continued"), 250u);
-    EXPECT_EQ(wxSMTP::ReplyCode("354"), 354u);
-    EXPECT_EQ(wxSMTP::ReplyCode("ok"), 0u);
-    EXPECT_EQ(wxSMTP::ReplyCode(""), 0u);
-    EXPECT_EQ(wxSMTP::ReplyCode(" 250"), 0u);
-    // an endless number must not wrap round to a code that passes
-    EXPECT_EQ(wxSMTP::ReplyCode(std::string(40, '9')), ULONG_MAX);
+    const std::pair<std::string, unsigned long> cases[] = {
+        {"250 ok", 250}, {"250-continued", 250}, {"354", 354}, {"ok", 0}, {"", 0}, {" 250", 0},
+        // an endless number must not wrap round to a code that passes
+        {std::string(40, '9'), ULONG_MAX},
+    };
+    for (const auto& [line, code] : cases)
+        EXPECT_EQ(wxSMTP::ReplyCode(line), code) << line;
 }
 
-TEST(SmtpDialogue, RecipientReplies)
+TEST_F(SmtpDialogue, RecipientReplies)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"ok@x", "no@x", "full@x", "never@x"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("250 ok");
-    client.Reply("550 no such user");
-    EXPECT_EQ(client.sent.back(), "RCPT TO:<full@x>\r\n"); // a refusal moves on
-    client.Reply("552 mailbox full");                        // 552 counts as temporary
-    EXPECT_EQ(client.sent.back(), "DATA\r\n");
-    const std::vector<std::pair<std::string, MailStatus>> expected{
-        {"ok@x", Accepted}, {"no@x", PermanentFailure}, {"full@x", TemporaryFailure}};
-    EXPECT_EQ(listener.recipients, expected);
+    Send({"ok@x", "no@x", "full@x", "never@x"});
+    ToRecipients();
+    client->Reply({"250 ok", "550 no such user"});
+    EXPECT_EQ(client->sent.back(), "RCPT TO:<full@x>\r\n"); // a refusal moves on
+    client->Reply({"552 mailbox full"});                      // 552 counts as temporary
+    EXPECT_EQ(client->sent.back(), "DATA\r\n");
+    EXPECT_EQ(listener.recipients,
+              (std::vector<std::pair<std::string, MailStatus>>{
+                  {"ok@x", Accepted}, {"no@x", PermanentFailure}, {"full@x", TemporaryFailure}}));
 }
 
-TEST(SmtpDialogue, AllRecipientsRefusedStillSendsData)
+TEST_F(SmtpDialogue, NoPendingRecipientWaitsForTheTimer)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("550 unknown");
-    EXPECT_EQ(client.sent.back(), "DATA\r\n");
-    client.Reply("503 no valid recipients");
-    client.Reply("221 bye");
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{PermanentFailure});
-    EXPECT_EQ(message->GetRecipients(PermanentFailure), std::vector<std::string>{"a@x"});
+    Send({});
+    ToRecipients();
+    EXPECT_EQ(client->sent.back(), "MAIL FROM:<from@here>\r\n"); // nothing more sent
+    EXPECT_EQ(client->TimerMs(), 30000);
+    client->Expire();
+    EXPECT_EQ(listener.attempts, Statuses{TemporaryFailure});
+    EXPECT_EQ(client->TimerMs(), 1800 * 1000);
 }
 
-TEST(SmtpDialogue, ServiceClosingDuringRecipients)
+// No answer to QUIT: the timer ends the attempt with the status it had, and
+// the client comes to rest from inside the timer's notification.
+TEST_F(SmtpDialogue, QuitTimeoutKeepsTheStatus)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x", "b@y"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("250 ok");
-    client.Reply("421 shutting down");
-    EXPECT_EQ(client.sent.back(), "QUIT\r\n");
-    EXPECT_EQ(client.TimerMs(), 30000);
-    client.Reply("221 bye");
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{TemporaryFailure});
-    EXPECT_STREQ(client.GetStateName(), "RetryState");
-    EXPECT_EQ(client.TimerMs(), 1800 * 1000); // not a quick retry
-    EXPECT_EQ(message->GetPending(), (std::vector<std::string>{"b@y", "a@x"}));
+    Send({"a@x"});
+    int rests = 0;
+    client->SetRestHandler([&](wxSMTP& who) { ++rests; EXPECT_TRUE(who.IsAtRest()); });
+    ToRecipients();
+    client->Reply({"250 ok", "354 go", "250 queued"});
+    client->Expire();
+    EXPECT_EQ(listener.attempts, Statuses{Delivered});
+    EXPECT_TRUE(client->IsAtRest());
+    EXPECT_EQ(rests, 1);
 }
 
-TEST(SmtpDialogue, NoPendingRecipientWaitsForTheTimer)
+// The time scale shortens the timers (a thousandth here: milliseconds for
+// seconds), never the schedule, which is counted in seconds.
+TEST_F(SmtpDialogue, RetryScheduleGivesUpAtTheFifthFailure)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({});
-    client.Send(message.get());
-    ToRecipients(client);
-    EXPECT_EQ(client.sent.back(), "MAIL FROM:<from@here>\r\n"); // nothing more sent
-    EXPECT_EQ(client.TimerMs(), 30000);
-    client.Expire();
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{TemporaryFailure});
-    EXPECT_EQ(client.TimerMs(), 1800 * 1000);
-}
-
-TEST(SmtpDialogue, QuitTimeoutKeepsTheStatus)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    ToRecipients(client);
-    client.Reply("250 ok");
-    client.Reply("354 go");
-    client.Reply("250 queued");
-    client.Expire(); // no answer to QUIT
-    EXPECT_EQ(listener.attempts, std::vector<MailStatus>{Delivered});
-    EXPECT_TRUE(client.IsAtRest());
-}
-
-TEST(SmtpDialogue, RetryScheduleGivesUpAtTheFifthFailure)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    const int waits[] = {1800, 2700, 4050, 6075};
+    Send({"a@x"}, 0.001);
+    client->Connected();
+    EXPECT_EQ(client->TimerMs(), 60);
     double elapsed = 0;
-    for (int wait : waits)
+    for (int wait : {1800, 2700, 4050, 6075})
     {
-        client.Lost(); // connection refused
-        EXPECT_STREQ(client.GetStateName(), "RetryState");
-        EXPECT_EQ(client.TimerMs(), wait * 1000);
-        client.Expire();
+        client->Lost(); // connection refused, or lost
+        client->Reply({"220 late"});  // nothing while waiting
+        EXPECT_TRUE(client->sent.empty());
+        EXPECT_STREQ(client->GetStateName(), "RetryState");
+        EXPECT_EQ(client->TimerMs(), wait);
+        EXPECT_DOUBLE_EQ(client->GetCurrentRetryDelay(), wait);
+        client->Expire();
         elapsed += wait;
-        EXPECT_DOUBLE_EQ(client.GetElapsedRetryTime(), elapsed);
-        EXPECT_EQ(client.GetStatus(), InProgress);
+        EXPECT_DOUBLE_EQ(client->GetElapsedRetryTime(), elapsed);
+        EXPECT_EQ(client->GetStatus(), InProgress);
     }
     // 14625 s so far; another 9112.5 would pass six hours.
-    client.Lost();
-    EXPECT_EQ(client.connects, 5);
-    EXPECT_EQ(client.GetStatus(), PermanentFailure);
-    EXPECT_TRUE(client.IsAtRest());
-    const std::vector<MailStatus> expected{TemporaryFailure, TemporaryFailure, TemporaryFailure,
-                                           TemporaryFailure, PermanentFailure};
-    EXPECT_EQ(listener.attempts, expected);
-    EXPECT_EQ(message->GetRecipients(PermanentFailure), std::vector<std::string>{"a@x"});
+    client->Lost();
+    EXPECT_EQ(client->connects, 5);
+    EXPECT_EQ(client->GetStatus(), PermanentFailure);
+    EXPECT_TRUE(client->IsAtRest());
+    EXPECT_EQ(listener.attempts, (Statuses{TemporaryFailure, TemporaryFailure, TemporaryFailure,
+                                           TemporaryFailure, PermanentFailure}));
+    EXPECT_EQ(message->GetRecipients(PermanentFailure), Texts{"a@x"});
 }
 
-TEST(SmtpDialogue, QuickRetriesHaveNoTimeLimit)
+// Deferred recipients retry after 20 s, whatever the time spent already; the
+// deferred one goes to the back of the queue each time.
+TEST_F(SmtpDialogue, QuickRetriesHaveNoTimeLimit)
 {
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x", "b@y"});
-    client.Send(message.get());
+    Send({"a@x", "b@y"});
     for (int attempt = 0; attempt < 1100; ++attempt) // 1100 x 20 s is past six hours
     {
-        ToRecipients(client);
-        client.Reply("451 try later");
-        client.Reply("451 not now");
-        client.Reply("221 bye");
-        ASSERT_STREQ(client.GetStateName(), "RetryState");
-        ASSERT_EQ(client.TimerMs(), 20000);
-        client.Expire();
+        ToRecipients();
+        ASSERT_EQ(client->sent.back(), attempt % 2 ? "RCPT TO:<b@y>\r\n" : "RCPT TO:<a@x>\r\n");
+        client->Reply({"451 try later", "451 not now", "221 bye"});
+        ASSERT_STREQ(client->GetStateName(), "RetryState");
+        ASSERT_EQ(client->TimerMs(), 20000);
+        client->Expire();
     }
-    EXPECT_DOUBLE_EQ(client.GetElapsedRetryTime(), 1100 * 20.0);
-    EXPECT_DOUBLE_EQ(client.GetCurrentRetryDelay(), 0.0); // quick retries do not grow it
-    EXPECT_EQ(client.connects, 1101);
+    EXPECT_DOUBLE_EQ(client->GetElapsedRetryTime(), 1100 * 20.0);
+    EXPECT_DOUBLE_EQ(client->GetCurrentRetryDelay(), 0.0); // quick retries do not grow it
+    EXPECT_EQ(client->connects, 1101);
 }
 
-TEST(SmtpDialogue, ListenerStopsRetrying)
+TEST_F(SmtpDialogue, ListenerStopsRetrying)
 {
-    RecordingListener listener;
     listener.stop = true;
-    ScriptedSmtp client(&listener);
+    Send({"a@x"});
     int rests = 0;
-    client.SetRestHandler([&](wxSMTP&) { ++rests; });
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Connected();
-    client.Reply("421 busy");
-    client.Reply("221 bye");
-    EXPECT_STREQ(client.GetStateName(), "ClosedState");
-    EXPECT_EQ(client.TimerMs(), -1);
-    EXPECT_TRUE(client.IsAtRest());
+    client->SetRestHandler([&](wxSMTP&) { ++rests; });
+    client->Connected();
+    client->Reply({"421 busy", "221 bye"});
+    EXPECT_STREQ(client->GetStateName(), "ClosedState");
+    EXPECT_EQ(client->TimerMs(), -1);
     EXPECT_EQ(rests, 1);
 }
 
 // A reply timer still running when the connection drops and retries are
 // stopped expires in ClosedState and ends one more attempt.
-TEST(SmtpDialogue, TimerLeftRunningAfterStoppedRetryReportsOnceMore)
+TEST_F(SmtpDialogue, TimerLeftRunningAfterStoppedRetryReportsOnceMore)
 {
-    RecordingListener listener;
     listener.stop = true;
-    ScriptedSmtp client(&listener);
+    Send({"a@x"});
     int rests = 0;
-    client.SetRestHandler([&](wxSMTP&) { ++rests; });
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Connected(); // the greeting timer runs
-    client.Lost();
-    EXPECT_STREQ(client.GetStateName(), "ClosedState");
-    EXPECT_FALSE(client.IsAtRest());
-    EXPECT_EQ(rests, 0);
-    client.Expire();
-    EXPECT_EQ(listener.attempts, (std::vector<MailStatus>{TemporaryFailure, TemporaryFailure}));
-    EXPECT_TRUE(client.IsAtRest());
+    client->SetRestHandler([&](wxSMTP&) { ++rests; });
+    client->Connected(); // the greeting timer runs
+    client->Lost();
+    EXPECT_STREQ(client->GetStateName(), "ClosedState");
+    EXPECT_FALSE(client->IsAtRest());
+    client->Expire();
+    EXPECT_EQ(listener.attempts, (Statuses{TemporaryFailure, TemporaryFailure}));
+    EXPECT_TRUE(client->IsAtRest());
     EXPECT_EQ(rests, 1);
-}
-
-TEST(SmtpDialogue, IgnoresNullMessageAndLateReplies)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    client.Send(nullptr);
-    EXPECT_EQ(client.connects, 0);
-
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Lost();
-    client.Reply("220 late"); // RetryState: nothing
-    EXPECT_TRUE(client.sent.empty());
-    EXPECT_EQ(client.TimerMs(), 1800 * 1000);
-}
-
-TEST(SmtpDialogue, TimeScaleShortensTimersNotTheSchedule)
-{
-    RecordingListener listener;
-    ScriptedSmtp client(&listener, 0.001);
-    auto message = Message({"a@x"});
-    client.Send(message.get());
-    client.Connected();
-    EXPECT_EQ(client.TimerMs(), 60);
-    client.Lost();
-    EXPECT_EQ(client.TimerMs(), 1800);
-    EXPECT_DOUBLE_EQ(client.GetCurrentRetryDelay(), 1800.0);
 }
 
 // Regression: a program without a GUI (this binary runs wxBase's console
 // application) gets the start handed over too. Taking its application for a
 // GUI one was an invalid downcast, which UBSan stops on.
-TEST(SmtpDialogue, SendFromAnotherThreadInAConsoleProgram)
+TEST_F(SmtpDialogue, SendFromAnotherThreadInAConsoleProgram)
 {
     wxAppConsole* app = wxAppConsole::GetInstance();
     ASSERT_NE(app, nullptr);
-    RecordingListener listener;
-    ScriptedSmtp client(&listener);
-    auto message = Message({"a@x"});
-    std::thread([&] { client.Send(message.get()); }).join();
-    EXPECT_EQ(client.connects, 0); // not started on the calling thread
+    message = std::make_unique<MailMessage>("Subject", "Body", "from@here");
+    message->AddTo("a@x");
+    ScriptedSmtp other(&listener);
+    std::thread([&] { other.Send(message.get()); }).join();
+    EXPECT_EQ(other.connects, 0); // not started on the calling thread
     app->ProcessPendingEvents();
-    EXPECT_EQ(client.connects, 1);
-    EXPECT_STREQ(client.GetStateName(), "InitialState");
+    EXPECT_EQ(other.connects, 1);
+    EXPECT_STREQ(other.GetStateName(), "InitialState");
 }
