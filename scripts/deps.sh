@@ -6,6 +6,8 @@ corvane_packages=(
     libgtest-dev libbenchmark-dev
     xvfb xauth python3 python3-aiosmtpd
 )
+# Only for `./test.sh --fuzz`: clang with libFuzzer and the sanitizer runtimes.
+corvane_fuzz_packages=(clang libclang-rt-14-dev)
 
 ensure_packages() {
     local missing=()
@@ -26,10 +28,16 @@ ensure_packages() {
 
 # configure_and_build <build-dir> [cmake args...]
 configure_and_build() {
+    configure_only "$@"
+    cmake --build "$1" -j "$(nproc)"
+}
+
+# configure_only <build-dir> [cmake args...]: then build chosen targets with
+# cmake --build <build-dir> --target ...
+configure_only() {
     local dir=$1
     shift
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
 }
