@@ -1,55 +1,28 @@
 // AgentLink against a scripted peer on a loopback socket: framing, handshake,
 // failure paths, the size cap, serialisation and the lost-connection notice.
 #include "agent/agent_link.h"
-#include "common/ids.h"
 #include "agent/agent_peers.h"
-#include "support/loopback_server.h"
+#include "common/ids.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/event.h>
-#include <wx/utils.h>
 
-#include <chrono>
-#include <future>
-#include <memory>
 #include <thread>
-#include <vector>
 
 namespace
 {
-AgentLink::Timeouts Short(int ioMs = 3000)
-{
-    return ShortTimeouts(ioMs);
-}
-
-// Receives the notifications a panel would get.
-class Recorder : public wxEvtHandler
-{
-public:
-    Recorder()
-    {
-        Bind(wxEVT_SOCKET,
-             [this](wxSocketEvent& e)
-             { events.emplace_back(static_cast<wxSocketEvent*>(e.Clone())); });
-    }
-    // Delivers what the link queued; true once an event is in.
-    bool WaitForEvent(int timeoutMs = 3000)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (events.empty() && std::chrono::steady_clock::now() < end)
-        {
-            wxAppConsole::GetInstance()->ProcessPendingEvents();
-            wxMilliSleep(5);
-        }
-        return !events.empty();
-    }
-    std::vector<std::unique_ptr<wxSocketEvent>> events;
-};
+using Recorder = SocketEventRecorder;
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+wxSocketEvent HandMade(wxSocketNotify kind)
+{
+    wxSocketEvent event(CorvaneId::TuxedoSocket);
+    event.m_event = kind;
+    event.m_clientData = nullptr;
+    return event;
 }
 } // namespace
 
@@ -71,22 +44,19 @@ TEST_P(RequestFraming, SendsExactBytes)
 {
     const RequestCase& c = GetParam();
     std::promise<std::string> seen;
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             // Whatever the link sends within a moment is the whole request.
             seen.set_value(peer.ReadFor(300));
             peer.Write("        2ok");
             peer.WaitForClose();
         });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.RequestBytes(c.command, c.payload), "ok");
     const std::string wire = seen.get_future().get();
-    EXPECT_TRUE(wire == c.wire) << "sent " << wire.size() << " bytes: "
-                                << wire.substr(0, 20);
+    EXPECT_TRUE(wire == c.wire) << "sent " << wire.size() << " bytes: " << wire.substr(0, 20);
     link.Close();
 }
 
@@ -103,20 +73,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "^ 1234567" + std::string(1234567, 'x')}),
     [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.name; });
 
+// Byte counts in the length fields are counts of UTF-8 bytes.
 TEST(AgentLinkText, PayloadAndReplyTravelAsUtf8)
 {
     std::promise<std::string> seen;
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             seen.set_value(peer.ReadExactly(1 + 8 + 2));
             peer.Write("        3\xc3\xa9!");
             peer.WaitForClose();
         });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.Request('^', wxString::FromUTF8("\xc3\xa9")), wxString::FromUTF8("\xc3\xa9!"));
     EXPECT_EQ(seen.get_future().get(), "^       2\xc3\xa9");
 }
@@ -129,7 +98,7 @@ struct ReplyCase
     std::vector<std::string> pieces; // written with a pause between them
     bool closeAfter;
     std::string expected;
-    bool staysInStep; // false: the link drops the connection
+    bool staysInStep; // false: the link drops the connection and reports it lost
 };
 
 class ReplyReading : public ::testing::TestWithParam<ReplyCase>
@@ -139,10 +108,9 @@ class ReplyReading : public ::testing::TestWithParam<ReplyCase>
 TEST_P(ReplyReading, AssemblesReply)
 {
     const ReplyCase& c = GetParam();
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             peer.ReadExactly(1);
             for (const auto& piece : c.pieces)
             {
@@ -152,11 +120,17 @@ TEST_P(ReplyReading, AssemblesReply)
             if (!c.closeAfter)
                 peer.WaitForClose();
         });
-    AgentLink link(Short(500));
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    Recorder recorder;
+    AgentLink link(ShortTimeouts(500));
+    link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.RequestBytes(']', ""), c.expected);
     EXPECT_EQ(link.IsAlive(), c.staysInStep ? 1 : -1);
+    if (!c.staysInStep)
+    {
+        ASSERT_TRUE(recorder.WaitForEvent());
+        EXPECT_EQ(recorder.events[0]->GetId(), CorvaneId::WebLogicSocket);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"NegativeLength", {"       -5", "hello"}, false, "", false},
         ReplyCase{"NonNumericLength", {"abcdefghi", "hello"}, false, "", false},
         ReplyCase{"BlankLength", {"         "}, false, "", false},
-        // the peer leaves in the middle: the part that arrived
+        // the peer leaves in the middle (EOF): the part that arrived
         ReplyCase{"PeerClosesMidBody", {"       12", "abc"}, true, "abc", false},
         ReplyCase{"PeerClosesInLengthField", {"    "}, true, "", false},
         ReplyCase{"PeerClosesBeforeReply", {}, true, "", false},
@@ -188,10 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
 // taken for the answer to the next request; the connection is dropped instead.
 TEST(AgentLinkReply, LateReplyNeverAnswersTheNextRequest)
 {
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             peer.ReadExactly(1);
             wxMilliSleep(400);
             peer.Write("        5stale");
@@ -200,10 +173,9 @@ TEST(AgentLinkReply, LateReplyNeverAnswersTheNextRequest)
             peer.WaitForClose();
         });
     Recorder recorder;
-    AgentLink link(Short(200));
+    AgentLink link(ShortTimeouts(200));
     link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.RequestBytes(']', ""), "");
     EXPECT_EQ(link.IsAlive(), -1);
     wxMilliSleep(300);
@@ -213,25 +185,24 @@ TEST(AgentLinkReply, LateReplyNeverAnswersTheNextRequest)
 
 // Regression (reply size): a length field asking for more than 64 MiB is
 // refused at once, without waiting for or reserving the body, and the
-// connection whose framing is now lost is dropped and reported.
+// connection whose framing is now lost is dropped and reported. Exactly
+// 64 MiB is still read.
 TEST(AgentLinkReply, OversizedLengthRefusedAndConnectionDropped)
 {
     for (const char* field : {"999999999", " 67108865", "2147483647999"})
     {
         SCOPED_TRACE(field);
-        LoopbackServer server(
+        LoopbackServer server = ScriptedAgent(
             [&](PeerConnection& peer)
             {
-                AnswerHandshake(peer);
                 peer.ReadExactly(1);
                 peer.Write(std::string(field).substr(0, 9) + "some of the body");
                 peer.WaitForClose();
             });
         Recorder recorder;
-        AgentLink link(Short(20000));
+        AgentLink link(ShortTimeouts(20000));
         link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
-        ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-        ASSERT_EQ(link.Handshake(), 1);
+        ASSERT_TRUE(OpenLink(link, server.Port()));
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(link.RequestBytes(']', ""), "");
         EXPECT_LT(SecondsSince(start), 10.0); // not the 20 s read time-out
@@ -240,41 +211,21 @@ TEST(AgentLinkReply, OversizedLengthRefusedAndConnectionDropped)
         EXPECT_EQ(link.FilterEvent(*recorder.events[0]), wxSOCKET_LOST);
         EXPECT_EQ(link.RequestBytes(']', ""), "");
     }
-}
 
-TEST(AgentLinkReply, ReplyAtTheCapIsAccepted)
-{
-    LoopbackServer server(
+    LoopbackServer atCap = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             peer.ReadExactly(1);
             peer.Write(" 67108864" + std::string(AgentLink::MaxReplyBytes, 'q'));
             peer.WaitForClose();
         });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
-    const std::string reply = link.RequestBytes(']', "");
-    EXPECT_EQ(reply.size(), static_cast<size_t>(AgentLink::MaxReplyBytes));
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, atCap.Port()));
+    EXPECT_EQ(link.RequestBytes(']', "").size(), static_cast<size_t>(AgentLink::MaxReplyBytes));
     EXPECT_EQ(link.IsAlive(), 1);
 }
 
 // --- connect, handshake, close, liveness --------------------------------
-
-TEST(AgentLinkHandshake, RightByteSucceeds)
-{
-    LoopbackServer server(
-        [](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            peer.WaitForClose();
-        });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("localhost", server.Port()), 1);
-    EXPECT_EQ(link.Handshake(), 1);
-    EXPECT_EQ(link.IsAlive(), 1);
-}
 
 TEST(AgentLinkHandshake, WrongByteFailsAndCloses)
 {
@@ -286,7 +237,7 @@ TEST(AgentLinkHandshake, WrongByteFailsAndCloses)
             peer.Write("]");
             closed.set_value(peer.WaitForClose(3000));
         });
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
     ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
     EXPECT_EQ(link.Handshake(), -1);
     EXPECT_TRUE(closed.get_future().get());
@@ -297,48 +248,38 @@ TEST(AgentLinkHandshake, WrongByteFailsAndCloses)
 TEST(AgentLinkHandshake, SilenceTimesOut)
 {
     LoopbackServer server([](PeerConnection& peer) { peer.WaitForClose(5000); });
-    AgentLink link(Short(300));
+    AgentLink link(ShortTimeouts(300));
     ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
     EXPECT_EQ(link.Handshake(), -1);
     EXPECT_EQ(link.IsAlive(), -1);
 }
 
-TEST(AgentLinkHandshake, NotConnectedFailsAtOnce)
+// A link that never connected fails everything at once.
+TEST(AgentLinkConnect, RefusedOrUnresolvableFails)
 {
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
+    EXPECT_EQ(link.Connect("127.0.0.1", UnusedLoopbackPort()), -1);
+    EXPECT_EQ(link.Connect("no-such-host.invalid", 80), -1);
+    EXPECT_EQ(link.Connect("", 80), -1);
     EXPECT_EQ(link.Handshake(), -1);
     EXPECT_EQ(link.IsAlive(), -1);
     EXPECT_EQ(link.RequestBytes(']', ""), "");
 }
 
-TEST(AgentLinkConnect, RefusedOrUnresolvableFails)
-{
-    unsigned short freePort;
-    {
-        LoopbackServer probe([](PeerConnection&) {});
-        freePort = probe.Port();
-    }
-    AgentLink link(Short());
-    EXPECT_EQ(link.Connect("127.0.0.1", freePort), -1);
-    EXPECT_EQ(link.Connect("no-such-host.invalid", 80), -1);
-    EXPECT_EQ(link.Connect("", 80), -1);
-    EXPECT_EQ(link.IsAlive(), -1);
-}
-
+// Also resolves a host name.
 TEST(AgentLinkConnect, ReconnectsOnTheSameLink)
 {
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
             while (peer.ReadExactly(1, 3000) == "]")
                 peer.Write("        1x");
         });
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
     for (int round = 0; round < 3; ++round)
     {
-        ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-        ASSERT_EQ(link.Handshake(), 1);
+        ASSERT_TRUE(OpenLink(link, server.Port(), "localhost"));
+        EXPECT_EQ(link.IsAlive(), 1);
         EXPECT_EQ(link.RequestBytes(']', ""), "x");
         EXPECT_EQ(link.Close(), 1);
     }
@@ -348,21 +289,15 @@ TEST(AgentLinkConnect, ReconnectsOnTheSameLink)
 TEST(AgentLinkClose, SendsGoodbyeAndIsIdempotent)
 {
     std::promise<std::string> seen;
-    LoopbackServer server(
-        [&](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            seen.set_value(peer.ReadFor(500));
-        });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    LoopbackServer server = ScriptedAgent([&](PeerConnection& peer) { seen.set_value(peer.ReadFor(500)); });
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.Close(), 1);
     EXPECT_EQ(link.Close(), 1); // already closed
     EXPECT_EQ(seen.get_future().get(), "_");
     EXPECT_EQ(link.IsAlive(), -1);
 
-    AgentLink never(Short());
+    AgentLink never(ShortTimeouts());
     EXPECT_EQ(never.Close(), 1);
 }
 
@@ -373,15 +308,11 @@ TEST(AgentLinkClose, SendsGoodbyeAndIsIdempotent)
 TEST(AgentLinkConcurrency, ExchangesNeverInterleave)
 {
     std::atomic<int> badFrames{0};
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
-            for (;;)
+            while (peer.ReadExactly(1, 3000) == "^")
             {
-                const std::string command = peer.ReadExactly(1, 3000);
-                if (command != "^")
-                    break;
                 const std::string field = peer.ReadExactly(8);
                 const int length = std::atoi(field.c_str());
                 const std::string payload = peer.ReadExactly(static_cast<size_t>(length));
@@ -397,9 +328,8 @@ TEST(AgentLinkConcurrency, ExchangesNeverInterleave)
                 peer.Write(std::string(reply).substr(4) + payload);
             }
         });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     std::atomic<int> wrongReplies{0};
     auto worker = [&](char fill, size_t size)
     {
@@ -422,17 +352,11 @@ TEST(AgentLinkConcurrency, ExchangesNeverInterleave)
 // GUI thread's Close that follows does not hang.
 TEST(AgentLinkConcurrency, AbortEndsExchangeInFlight)
 {
-    LoopbackServer server(
-        [](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            peer.WaitForClose(10000);
-        });
+    HeldAgent server;
     Recorder recorder;
-    AgentLink link(Short(30000));
+    AgentLink link(ShortTimeouts(30000));
     link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     std::promise<void> started;
     auto scan = std::async(std::launch::async,
                            [&]
@@ -455,14 +379,13 @@ TEST(AgentLinkConcurrency, AbortEndsExchangeInFlight)
 
 // --- connection-lost notifications ---------------------------------------
 
-TEST(AgentLinkLost, IdlePeerCloseIsReportedWithTargetId)
+TEST(AgentLinkLost, IdlePeerCloseIsReportedOnceWithTargetId)
 {
     HeldAgent server;
     Recorder recorder;
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
     link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     server.Release();
     ASSERT_TRUE(recorder.WaitForEvent());
     ASSERT_EQ(recorder.events.size(), 1u);
@@ -476,87 +399,46 @@ TEST(AgentLinkLost, IdlePeerCloseIsReportedWithTargetId)
     EXPECT_EQ(recorder.events.size(), 1u);
 }
 
-TEST(AgentLinkLost, ExchangeEndingWithEofIsReported)
-{
-    LoopbackServer server(
-        [](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            peer.ReadExactly(1);
-            peer.Write("      100partial");
-        });
-    Recorder recorder;
-    AgentLink link(Short());
-    link.SetEventTarget(&recorder, CorvaneId::WebLogicSocket);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
-    EXPECT_EQ(link.RequestBytes(']', ""), "partial");
-    EXPECT_EQ(link.IsAlive(), -1);
-    ASSERT_TRUE(recorder.WaitForEvent());
-    EXPECT_EQ(recorder.events[0]->GetId(), CorvaneId::WebLogicSocket);
-}
-
 TEST(AgentLinkLost, StaleNotificationOfEarlierConnectionIgnored)
 {
     std::atomic<int> sessions{0};
-    LoopbackServer server(
+    LoopbackServer server = ScriptedAgent(
         [&](PeerConnection& peer)
         {
-            AnswerHandshake(peer);
-            if (++sessions == 1)
-                return; // the first connection is dropped by the agent
-            peer.WaitForClose(5000);
+            if (++sessions > 1) // the first connection is dropped by the agent
+                peer.WaitForClose(5000);
         });
     Recorder recorder;
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
     link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     ASSERT_TRUE(recorder.WaitForEvent());
 
     // The operator already stopped and started again before it was handled.
     link.Close();
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_EQ(link.FilterEvent(*recorder.events[0]), -1);
     EXPECT_EQ(link.IsAlive(), 1); // the new connection is untouched
 
     // A notification after a deliberate Close is stale as well.
     link.Close();
     EXPECT_EQ(link.FilterEvent(*recorder.events[0]), -1);
-}
 
-TEST(AgentLinkLost, HandMadeEventsAreTakenAsCurrent)
-{
-    LoopbackServer server(
-        [](PeerConnection& peer)
-        {
-            AnswerHandshake(peer);
-            peer.WaitForClose(5000);
-        });
-    AgentLink link(Short());
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
-    wxSocketEvent input(CorvaneId::TuxedoSocket);
-    input.m_event = wxSOCKET_INPUT;
-    input.m_clientData = nullptr;
-    EXPECT_EQ(link.FilterEvent(input), wxSOCKET_INPUT);
+    // Events built by hand (tests) are taken as current.
+    ASSERT_TRUE(OpenLink(link, server.Port()));
+    EXPECT_EQ(link.FilterEvent(HandMade(wxSOCKET_INPUT)), wxSOCKET_INPUT);
     EXPECT_EQ(link.IsAlive(), 1);
-    wxSocketEvent lost(CorvaneId::TuxedoSocket);
-    lost.m_event = wxSOCKET_LOST;
-    lost.m_clientData = nullptr;
-    EXPECT_EQ(link.FilterEvent(lost), wxSOCKET_LOST);
+    EXPECT_EQ(link.FilterEvent(HandMade(wxSOCKET_LOST)), wxSOCKET_LOST);
     EXPECT_EQ(link.IsAlive(), -1);
 }
 
 TEST(AgentLinkLost, DetachedTargetGetsNothing)
 {
-    LoopbackServer server([](PeerConnection& peer) { AnswerHandshake(peer); });
+    LoopbackServer server = ScriptedAgent([](PeerConnection&) {});
     Recorder recorder;
-    AgentLink link(Short());
+    AgentLink link(ShortTimeouts());
     link.SetEventTarget(&recorder, CorvaneId::TuxedoSocket);
     link.SetEventTarget(nullptr, 0);
-    ASSERT_EQ(link.Connect("127.0.0.1", server.Port()), 1);
-    ASSERT_EQ(link.Handshake(), 1);
+    ASSERT_TRUE(OpenLink(link, server.Port()));
     EXPECT_FALSE(recorder.WaitForEvent(300));
 }

@@ -79,14 +79,14 @@ TEST(TuxDomainReport, CarriesEveryElementAndAttribute)
     for (auto c : root.children("CLIENT"))
         ExpectAttributes(c, {"Name", "ClientPID", "ClientAddr", "Status", "ConTime"});
     EXPECT_FALSE(root.child("ERROR"));
-}
 
-TEST(TuxDomainReport, ErrorReasonIsEscaped)
-{
-    TuxDomain domain(TuxDomain::Config{}, Epoch);
-    pugi::xml_document doc;
-    const pugi::xml_node root = LoadMonitor(doc, domain.Report(Epoch, "BBL <down> & \"gone\""));
-    EXPECT_STREQ(root.child("ERROR").attribute("Reason").value(), "BBL <down> & \"gone\"");
+    // An error reason is escaped into its attribute.
+    pugi::xml_document withError;
+    EXPECT_STREQ(LoadMonitor(withError, domain.Report(Epoch, "BBL <down> & \"gone\""))
+                     .child("ERROR")
+                     .attribute("Reason")
+                     .value(),
+                 "BBL <down> & \"gone\"");
 }
 
 // Every condition of the Tuxedo alarm evaluation turns up: a server missing
@@ -103,8 +103,7 @@ TEST(TuxDomainMoves, EveryAlarmHappens)
     TuxDomain domain(config, Epoch);
     std::map<std::string, std::pair<std::string, std::string>> previous; // pid -> rqDone, svc
     std::set<std::string> firstClients;
-    bool died = false, newPid = false, busyStill = false, idleStill = false, queued = false,
-         core = false, grew = false, joined = false, left = false;
+    std::map<std::string, bool> seen; // each alarm condition, once it turned up
     int previousServers = config.servers;
     for (int poll = 0; poll < 300; ++poll)
     {
@@ -123,41 +122,35 @@ TEST(TuxDomainMoves, EveryAlarmHappens)
             current[pid] = {rq, svc};
             auto before = previous.find(pid);
             if (before == previous.end())
-                newPid = newPid || poll > 0;
+                seen["new pid"] |= poll > 0;
             else if (before->second.first == rq)
             {
-                busyStill = busyStill || (svc != "IDLE" && before->second.second == svc);
-                idleStill = idleStill || svc == "IDLE";
+                seen["busy still"] |= svc != "IDLE" && before->second.second == svc;
+                seen["idle still"] |= svc == "IDLE";
             }
             else
-                grew = grew || std::atol(rq.c_str()) > std::atol(before->second.first.c_str());
+                seen["requests grew"] |= std::atol(rq.c_str()) > std::atol(before->second.first.c_str());
         }
-        died = died || servers < previousServers;
+        seen["died"] |= servers < previousServers;
         previousServers = servers;
         previous = current;
         EXPECT_EQ(Number(root.child("SYSTEM"), "SvrCnt"), servers);
         for (auto q : root.children("QUEUE"))
-            queued = queued || Number(q, "Queued") > 10;
-        core = core || *root.child("SYSTEM").attribute("CoreFind").value() != '\0';
+            seen["queued"] |= Number(q, "Queued") > 10;
+        seen["core"] |= *root.child("SYSTEM").attribute("CoreFind").value() != '\0';
         std::set<std::string> clients;
         for (auto c : root.children("CLIENT"))
             clients.insert(c.attribute("Name").value());
         if (poll == 0)
             firstClients = clients;
         for (const std::string& name : clients)
-            joined = joined || !firstClients.count(name);
+            seen["client joined"] |= !firstClients.count(name);
         for (const std::string& name : firstClients)
-            left = left || !clients.count(name);
+            seen["client left"] |= !clients.count(name);
     }
-    EXPECT_TRUE(died);
-    EXPECT_TRUE(newPid);
-    EXPECT_TRUE(busyStill);
-    EXPECT_TRUE(idleStill);
-    EXPECT_TRUE(grew);
-    EXPECT_TRUE(queued);
-    EXPECT_TRUE(core);
-    EXPECT_TRUE(joined);
-    EXPECT_TRUE(left);
+    for (const char* condition : {"new pid", "busy still", "idle still", "requests grew", "died",
+                                  "queued", "core", "client joined", "client left"})
+        EXPECT_TRUE(seen[condition]) << condition;
 }
 
 TEST(TuxDomainMoves, SeedReplaysTheSameSequence)
@@ -286,7 +279,7 @@ TEST(WlsDomainMoves, EveryAlarmHappens)
     config.pools = 2;
     config.seed = 3;
     WlsDomain domain(config, Epoch);
-    bool lowHeap = false, fewThreads = false, poolFull = false, failed = false, back = false;
+    std::map<std::string, bool> seen;
     std::set<std::string> down;
     for (int poll = 0; poll < 300; ++poll)
     {
@@ -294,32 +287,28 @@ TEST(WlsDomainMoves, EveryAlarmHappens)
         pugi::xml_document doc;
         const pugi::xml_node root = LoadMonitor(doc, domain.Report(Epoch + poll, false));
         for (auto j : root.children("JVMRuntime"))
-            lowHeap = lowHeap || Number(j, "HeapFreePercent") < 20;
+            seen["low heap"] |= Number(j, "HeapFreePercent") < 20;
         for (auto t : root.children("ThreadPoolRuntime"))
-            fewThreads = fewThreads || Number(t, "ExecuteThreadIdleCount") * 10 <
-                                           Number(t, "ExecuteThreadTotalCount");
+            seen["few threads"] |= Number(t, "ExecuteThreadIdleCount") * 10 <
+                                   Number(t, "ExecuteThreadTotalCount");
         for (auto p : root.children("JDBCServiceRuntime.JDBCDataSourceRuntimeMBeans"))
-            poolFull = poolFull ||
-                       Number(p, "ActiveConnectionsCurrentCount") == Number(p, "CurrCapacity");
+            seen["pool full"] |= Number(p, "ActiveConnectionsCurrentCount") == Number(p, "CurrCapacity");
         for (auto s : root.children("ServerRuntime"))
         {
             const std::string name = s.attribute("serverName").value();
             if (std::string(s.attribute("State").value()) == "FAILED")
             {
-                failed = true;
+                seen["failed"] = true;
                 EXPECT_NE(std::string(s.attribute("HealthState").value()).find("HEALTH_FAILED"),
                           std::string::npos);
                 down.insert(name);
             }
             else if (down.erase(name))
-                back = true;
+                seen["back"] = true;
         }
     }
-    EXPECT_TRUE(lowHeap);
-    EXPECT_TRUE(fewThreads);
-    EXPECT_TRUE(poolFull);
-    EXPECT_TRUE(failed);
-    EXPECT_TRUE(back);
+    for (const char* condition : {"low heap", "few threads", "pool full", "failed", "back"})
+        EXPECT_TRUE(seen[condition]) << condition;
 }
 
 TEST(WlsThreadDump, AnswerNamesTheServers)

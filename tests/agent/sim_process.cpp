@@ -22,6 +22,8 @@ pid_t Spawn(const std::vector<std::string>& args, int& outFd)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    // The agent's chatter stays out of the test output.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string program = SimProcess::ProgramPath();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
