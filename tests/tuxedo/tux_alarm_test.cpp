@@ -1,3 +1,5 @@
+// Comparison of two Tuxedo scans, the alarm text it builds, and the actions
+// a rule starts.
 #include "tuxedo/tux_alarms.h"
 #include "tuxedo/tux_monitor_model.h"
 
@@ -34,66 +36,73 @@ TuxAlarmRule Rule(const char* died, const char* busy, const char* idle)
     return r;
 }
 
-// Parses two reports in a row with the rule and returns the model.
-struct TwoScans
+// "name/flags" of each current server; the previous-scan copy must agree.
+std::string Flags(const TuxMonitorModel& m)
 {
-    TuxMonitorModel model;
-    TwoScans(const TuxAlarmRule& rule, const std::string& first, const std::string& second)
+    std::string out;
+    for (size_t i = 0; i < m.Servers().size(); ++i)
     {
-        model.SetRule(rule);
-        EXPECT_EQ(model.ParseTuxReport(first), 1);
-        EXPECT_EQ(model.DiedList() + model.BusyList() + model.IdleList(), "");
-        EXPECT_EQ(model.ParseTuxReport(second), 1);
+        const TuxServerRec& s = m.Servers()[i];
+        EXPECT_EQ(m.PreviousServers().at(i).Flags, s.Flags) << "the marks travel into the copy";
+        out += (out.empty() ? "" : " ") + std::string(s.ProgName.utf8_str()) + "/" + std::to_string(s.Flags);
     }
+    return out;
+}
+
+struct CompareCase
+{
+    const char* name;
+    TuxAlarmRule rule;
+    std::string first, second;
+    const char* flags; // Flags() after the second scan
+    const char* text;  // the alarm text; each kind that fired is one log line
+    std::vector<wxString> lines;
+};
+
+const CompareCase kCompareCases[] = {
+    // died only when the current list is shorter
+    {"DiedWhenTheListShrinks", Rule("B", "", ""),
+     Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}), Report({{"A", "10", "5", "IDLE"}}),
+     "A/1", "[ B]  Died!!!", {"[ B]  Died!!!"}},
+    // a new process id with the same count is no death
+    {"PidChangeWithTheSameCount", Rule("A;B", "A;B", "A;B"),
+     Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}),
+     Report({{"A", "12", "1", "IDLE"}, {"B", "11", "3", "IDLE"}}), "A/1 B/1", "", {}},
+    // A stays busy and B idle with no request done (0x02/0x04 and the red 0x10); C did work
+    {"BusyAndIdleMarks", Rule("", "A;C", "B;C"),
+     Report({{"A", "1", "5", "SVC"}, {"B", "2", "6", "IDLE"}, {"C", "3", "7", "IDLE"}}),
+     Report({{"A", "1", "5", "SVC"}, {"B", "2", "6", "IDLE"}, {"C", "3", "8", "IDLE"}}),
+     "A/19 B/21 C/1", "[ A]  Busy Too Long!!![ B]  Idle Too Long!!!",
+     {"[ A]  Busy Too Long!!!", "[ B]  Idle Too Long!!!"}},
+    // named for busy only, an idle server raises nothing
+    {"IdleServerNamedOnlyForBusy", Rule("", "B", ""), Report({{"B", "2", "6", "IDLE"}}),
+     Report({{"B", "2", "6", "IDLE"}}), "B/1", "", {}},
+};
+
+class TuxCompare : public ::testing::TestWithParam<CompareCase>
+{
 };
 } // namespace
 
-TEST(TuxCompare, DiedOnlyWhenTheCurrentListIsShorter)
+TEST_P(TuxCompare, MarksAndAlarms)
 {
-    TwoScans s(Rule("B", "", ""), Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}),
-               Report({{"A", "10", "5", "IDLE"}}));
-    EXPECT_EQ(s.model.DiedList(), "[ B] ");
-    const TuxAlarmReport alarms = s.model.TakeAlarms();
-    EXPECT_EQ(alarms.text, "[ B]  Died!!!");
-    ASSERT_EQ(alarms.lines.size(), 1u);
-    EXPECT_EQ(alarms.lines[0], "[ B]  Died!!!");
-    EXPECT_EQ(s.model.DiedList(), "");
+    const CompareCase& c = GetParam();
+    TuxMonitorModel model;
+    model.SetRule(c.rule);
+    ASSERT_EQ(model.ParseTuxReport(c.first), 1);
+    EXPECT_EQ(model.DiedList() + model.BusyList() + model.IdleList(), "");
+    ASSERT_EQ(model.ParseTuxReport(c.second), 1);
+    EXPECT_EQ(Flags(model), c.flags);
+    const TuxAlarmReport alarms = model.TakeAlarms();
+    EXPECT_EQ(alarms.text, c.text);
+    EXPECT_EQ(alarms.lines, c.lines);
+    EXPECT_EQ(model.DiedList() + model.BusyList() + model.IdleList(), "") << "taken";
 }
 
-TEST(TuxCompare, PidChangeWithTheSameCountRaisesNothing)
-{
-    TwoScans s(Rule("A;B", "A;B", "A;B"),
-               Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}),
-               Report({{"A", "12", "1", "IDLE"}, {"B", "11", "3", "IDLE"}}));
-    EXPECT_EQ(s.model.TakeAlarms().text, "");
-    for (const TuxServerRec& r : s.model.Servers())
-        EXPECT_EQ(r.Flags, TuxShown) << r.ProgName;
-}
+INSTANTIATE_TEST_SUITE_P(TwoScans, TuxCompare, ::testing::ValuesIn(kCompareCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TuxCompare, BusyAndIdleMarks)
-{
-    // A stays busy and B stays idle with no request done; C did some work.
-    TwoScans s(Rule("", "A;C", "B;C"),
-               Report({{"A", "1", "5", "SVC"}, {"B", "2", "6", "IDLE"}, {"C", "3", "7", "IDLE"}}),
-               Report({{"A", "1", "5", "SVC"}, {"B", "2", "6", "IDLE"}, {"C", "3", "8", "IDLE"}}));
-    const TuxServerList& now = s.model.Servers();
-    EXPECT_EQ(now[0].Flags, TuxShown | TuxBusyLong | TuxAlarmRow);
-    EXPECT_EQ(now[1].Flags, TuxShown | TuxIdleLong | TuxAlarmRow);
-    EXPECT_EQ(now[2].Flags, TuxShown);
-    EXPECT_EQ(s.model.TakeAlarms().text, "[ A]  Busy Too Long!!![ B]  Idle Too Long!!!");
-    // The marks travel into the previous-scan copy.
-    EXPECT_EQ(s.model.PreviousServers()[0].Flags, now[0].Flags);
-}
-
-TEST(TuxCompare, IdleServerNamedOnlyForBusyRaisesNothing)
-{
-    TwoScans s(Rule("", "B", ""), Report({{"B", "2", "6", "IDLE"}}),
-               Report({{"B", "2", "6", "IDLE"}}));
-    EXPECT_EQ(s.model.Servers()[0].Flags, TuxShown);
-    EXPECT_EQ(s.model.TakeAlarms().text, "");
-}
-
-TEST(TuxCompare, MarkedServersAreListedThroughAHidingFilter)
+TEST(TuxCompareScans, MarkedServersAreListedThroughAHidingFilter)
 {
     TuxMonitorModel model;
     TuxFilter filter;
@@ -102,11 +111,12 @@ TEST(TuxCompare, MarkedServersAreListedThroughAHidingFilter)
     model.SetRule(Rule("", "", "B"));
     ASSERT_EQ(model.ParseTuxReport(Report({{"A", "1", "5", "IDLE"}, {"B", "2", "6", "IDLE"}})), 1);
     ASSERT_EQ(model.ParseTuxReport(Report({{"A", "1", "6", "IDLE"}, {"B", "2", "6", "IDLE"}})), 1);
-    EXPECT_EQ(model.Servers()[0].Flags, 0u);
-    EXPECT_EQ(model.Servers()[1].Flags, TuxIdleLong | TuxAlarmRow);
+    EXPECT_EQ(Flags(model), "A/0 B/20");
 }
 
-TEST(TuxCompare, FirstReportOnlyFillsThePreviousScan)
+// Start begins afresh: its first report only fills the previous scan, and an
+// empty report keeps the one there.
+TEST(TuxCompareScans, FirstReportFillsAndAnEmptyOneKeepsThePreviousScan)
 {
     TuxMonitorModel model;
     model.SetRule(Rule("A", "A", "A"));
@@ -115,19 +125,12 @@ TEST(TuxCompare, FirstReportOnlyFillsThePreviousScan)
     model.ForgetPreviousScan();
     ASSERT_EQ(model.ParseTuxReport(Report({{"A", "1", "5", "IDLE"}})), 1);
     EXPECT_EQ(model.IdleList(), "");
-}
-
-TEST(TuxCompare, EmptyReportKeepsThePreviousScan)
-{
-    TuxMonitorModel model;
-    model.SetRule(Rule("A", "", ""));
-    ASSERT_EQ(model.ParseTuxReport(Report({{"A", "1", "5", "IDLE"}})), 1);
     ASSERT_EQ(model.ParseTuxReport("<MONITOR/>"), 1);
     EXPECT_EQ(model.PreviousServers().size(), 1u);
     EXPECT_EQ(model.DiedList(), "");
 }
 
-TEST(TuxCompare, AlarmTextJoinsTheSuffixedLists)
+TEST(TuxCompareScans, AlarmTextJoinsTheSuffixedLists)
 {
     TuxMonitorModel model;
     EXPECT_EQ(model.NoteAlarmServer("SVR1", TuxAlarmDied), 1);
@@ -135,89 +138,58 @@ TEST(TuxCompare, AlarmTextJoinsTheSuffixedLists)
     EXPECT_EQ(model.NoteAlarmServer("SVR9", 16), 1); // not a kind: ignored
     const TuxAlarmReport report = model.TakeAlarms();
     EXPECT_EQ(report.text, "[ SVR1]  Died!!![ SVR2]  Busy Too Long!!!");
-    ASSERT_EQ(report.lines.size(), 2u);
-    EXPECT_EQ(report.lines[1], "[ SVR2]  Busy Too Long!!!");
+    EXPECT_EQ(report.lines, (std::vector<wxString>{"[ SVR1]  Died!!!", "[ SVR2]  Busy Too Long!!!"}));
     EXPECT_EQ(model.TakeAlarms().text, "");
 }
 
-TEST(TuxCompare, ANameIsNotedOnce)
-{
-    TuxMonitorModel model;
-    model.NoteAlarmServer("SVR1", TuxAlarmIdle);
-    model.NoteAlarmServer("SVR1", TuxAlarmIdle);
-    EXPECT_EQ(model.IdleList(), "[ SVR1] ");
-}
-
 // Regression: a name that is part of an already noted name (SVR after SVR1)
-// used to be dropped from the alarm.
-TEST(TuxCompare, NoteAlarmServerKeepsAShorterNameOfAnotherServer)
+// used to be dropped from the alarm. The same name is still noted once.
+TEST(TuxCompareScans, NoteAlarmServerKeepsAShorterNameOfAnotherServer)
 {
     TuxMonitorModel model;
-    model.NoteAlarmServer("SVR1", TuxAlarmDied);
-    model.NoteAlarmServer("SVR", TuxAlarmDied);
+    for (const char* name : {"SVR1", "SVR", "SVR1", "SVR"})
+        model.NoteAlarmServer(name, TuxAlarmDied);
     EXPECT_EQ(model.DiedList(), "[ SVR1] [ SVR] ");
 }
-
-namespace
-{
-struct ActionLog
-{
-    std::vector<std::string> calls;
-    TuxAlarmActions Actions()
-    {
-        TuxAlarmActions a;
-        a.playSound = [this](const wxString& f)
-        {
-            calls.push_back("sound:" + std::string(f.utf8_str()));
-            return true;
-        };
-        a.sendSms = [this](const wxString& t)
-        {
-            calls.push_back("sms:" + std::string(t.utf8_str()));
-            return 1;
-        };
-        a.sendMail = [this](const ActionSettings& s, const wxString& t)
-        {
-            calls.push_back("mail:" + std::string(s.MailTo.utf8_str()) + ":" +
-                            std::string(t.utf8_str()));
-            return 1;
-        };
-        return a;
-    }
-};
-
-TuxAlarmRule Flags(const char* sound, const char* sms, const char* mail)
-{
-    TuxAlarmRule r;
-    r.PlaySound = sound;
-    r.SMS = sms;
-    r.Email = mail;
-    return r;
-}
-} // namespace
 
 TEST(TuxAlarmActionsTest, FlagsAndTextDecideWhatRuns)
 {
     ActionSettings settings;
     settings.SoundFile = "/snd.wav";
     settings.MailTo = "ops@example.com";
-    struct Case
+    std::vector<std::string> calls;
+    TuxAlarmActions actions;
+    actions.playSound = [&](const wxString& f) { calls.push_back("sound:" + f.utf8_string()); return true; };
+    actions.sendSms = [&](const wxString& t) { calls.push_back("sms:" + t.utf8_string()); return 1; };
+    actions.sendMail = [&](const ActionSettings& s, const wxString& t)
+    {
+        calls.push_back("mail:" + s.MailTo.utf8_string() + ":" + t.utf8_string());
+        return 1;
+    };
+    const auto flags = [](const char* sound, const char* sms, const char* mail)
+    {
+        TuxAlarmRule r;
+        r.PlaySound = sound;
+        r.SMS = sms;
+        r.Email = mail;
+        return r;
+    };
+    const struct
     {
         TuxAlarmRule rule;
         const char* text;
         std::vector<std::string> calls;
-    };
-    const Case cases[] = {
-        {Flags("TRUE", "TRUE", "TRUE"), "[ A]  Died!!!",
+    } cases[] = {
+        {flags("TRUE", "TRUE", "TRUE"), "[ A]  Died!!!",
          {"sound:/snd.wav", "sms:[ A]  Died!!!", "mail:ops@example.com:[ A]  Died!!!"}},
-        {Flags("TRUE", "TRUE", "TRUE"), "", {}},   // no condition met: nothing runs
-        {Flags("true", "True", "TRUE "), "x", {}}, // only the exact word counts
-        {Flags("", "", "TRUE"), "x", {"mail:ops@example.com:x"}},
+        {flags("TRUE", "TRUE", "TRUE"), "", {}},   // no condition met: nothing runs
+        {flags("true", "True", "TRUE "), "x", {}}, // only the exact word counts
+        {flags("", "", "TRUE"), "x", {"mail:ops@example.com:x"}},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
-        ActionLog log;
-        FireTuxAlarmActions(c.rule, settings, c.text, log.Actions());
-        EXPECT_EQ(log.calls, c.calls) << c.text;
+        calls.clear();
+        FireTuxAlarmActions(c.rule, settings, c.text, actions);
+        EXPECT_EQ(calls, c.calls) << c.text;
     }
 }
