@@ -1,10 +1,13 @@
+// DunmerePanel against a scripted WebLogic agent (Start, polls, alarms,
+// thread dumps, broken links, history, teardown) and against the stand-in
+// agent corvane-agent-sim run as a child process.
 #include "weblogic/dunmere_panel.h"
 
+#include "agent/fake_agent.h"
+#include "agent/sim_process.h"
 #include "common/ids.h"
 #include "common/text.h"
 #include "common/virtual_report_list.h"
-#include "fake_wls_agent.h"
-#include "panel_driver.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/temp_home.h"
@@ -30,11 +33,6 @@ std::string Monitor(const std::string& children, const std::string& date = "2026
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><MONITOR Date=\"" + date + "\">" + children +
            "</MONITOR>";
 }
-
-const std::string InitBuf =
-    "<INITBUF DomainVersion=\"10.3.6\" Activationtime=\"boot-1\" ServerNum=\"2\" Name=\"prod\" "
-    "AdminServerName=\"admin\" JDKVendor=\"Oracle\" JDKVersion=\"1.6\" OSName=\"Linux\" "
-    "OSVersion=\"5.10\" ProductionModeEnabled=\"true\" AgentVersion=\"3.3\"/>";
 
 std::string Server(const std::string& name, const std::string& port)
 {
@@ -62,10 +60,15 @@ std::string Jdbc(const std::string& name, const std::string& pool)
            "ActiveConnectionsHighCount=\"4\" LeakedConnectionCount=\"0\" State=\"Running\"/>";
 }
 
-const std::string Domain = Monitor(InitBuf + Server("admin", "7001") + Server("ms1", "7003") +
-                                   Jvm("admin", "536870912", "50") + Jvm("ms1", "N/A", "40") +
-                                   Pool("admin", "10", "20") + Pool("ms1", "12", "20") +
-                                   Jdbc("ms1", "ds1") + Jdbc("ms1", "ds2"));
+const std::string Domain = Monitor(
+    "<INITBUF DomainVersion=\"10.3.6\" Activationtime=\"boot-1\" ServerNum=\"2\" Name=\"prod\" "
+    "AdminServerName=\"admin\" JDKVendor=\"Oracle\" JDKVersion=\"1.6\" OSName=\"Linux\" "
+    "OSVersion=\"5.10\" ProductionModeEnabled=\"true\" AgentVersion=\"3.3\"/>" +
+    Server("admin", "7001") + Server("ms1", "7003") + Jvm("admin", "536870912", "50") +
+    Jvm("ms1", "N/A", "40") + Pool("admin", "10", "20") + Pool("ms1", "12", "20") +
+    Jdbc("ms1", "ds1") + Jdbc("ms1", "ds2"));
+
+const wxString BrokenLink = "Connection to Agent is Broken! Re-Connect Please!";
 
 enum ListIndex
 {
@@ -75,6 +78,9 @@ enum ListIndex
     Pools = 3,
 };
 
+// A panel for site wls1 (history in wls1.db) on the scripted agent, which
+// answers Start and polls with Domain unless a test queues more; its alarm
+// actions are recorded.
 class DunmerePanelTest : public ::testing::Test
 {
 protected:
@@ -83,17 +89,10 @@ protected:
         m_frame = new wxFrame(nullptr, wxID_ANY, "WebLogic", wxDefaultPosition, wxSize(1000, 700));
         m_frame->Show();
         m_agent.Queue(']', Domain);
-        PromptRecorder creating; // the notices of new database files
+        PromptRecorder creating; // the notice of the new database file
         m_panel = new DunmerePanel(m_frame, AgentLink::Timeouts{2000, 4000});
-        m_site.SiteName = "wls1";
-        m_site.SiteType = "WEBLOGIC";
-        m_site.SiteIP = "127.0.0.1";
-        m_site.SitePort = wxString::Format("%u", m_agent.Port());
-        m_site.SiteAuth = "weblogic";
-        m_site.SitePwd = "pw&<\"";
-        m_site.WlsAdminURL = "7001";
-        m_site.WlsVer = "WebLogic V10";
-        m_site.DatabaseFile = "wls1.db";
+        m_site = SiteRecord{"wls1", "WEBLOGIC", "127.0.0.1", wxString::Format("%u", m_agent.Port()),
+                            "weblogic", "pw&<\"", "7001", "WebLogic V10", "", "wls1.db"};
         m_panel->SetSite(m_site);
         m_panel->SetAlarmActions(
             {[this](const wxString& file) { Note("sound:" + file); },
@@ -120,32 +119,71 @@ protected:
         std::lock_guard<std::mutex> lock(m_actionsMutex);
         return m_actions;
     }
+    void SetRule(const char* heap, const char* thread, bool dump = false)
+    {
+        WlsAlarmRule rule;
+        rule.FreeHeap = heap;
+        rule.IdleThread = thread;
+        rule.ThreadDump = dump ? "TRUE" : "";
+        m_panel->SetRule(rule);
+    }
 
     template <class T>
     T* Find(int id) const
     {
         return dynamic_cast<T*>(m_panel->FindWindow(id));
     }
-    wxString Log() const { return PanelLog(m_panel); }
-    wxString StartLabel() const { return Find<wxButton>(CorvaneId::StartStop)->GetLabel(); }
-    bool IntervalEnabled() const { return Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled(); }
+    wxString Log() const { return Find<wxTextCtrl>(CorvaneId::LogArea)->GetValue(); }
+    bool Logged(const wxString& line) const { return Log().Contains("]: [WARN]: " + line + "\n"); }
+    bool ShowsIdle() const
+    {
+        return !m_panel->IsRunning() && !m_panel->Timer().IsRunning() &&
+               Find<wxButton>(CorvaneId::StartStop)->GetLabel() == "Start" &&
+               Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled();
+    }
     wxCheckBox* RecordBox() const
     {
         return dynamic_cast<wxCheckBox*>(wxWindow::FindWindowByLabel("Record to Database!", m_panel));
     }
 
-    void Start() { StartPanel(m_panel); }
-    void Poll() { PollPanel(m_panel); }
-
+    // Start with the shortest interval allowed; no message box may appear.
+    void Start()
+    {
+        Find<wxTextCtrl>(CorvaneId::Interval)->SetValue("15");
+        PromptRecorder none;
+        ASSERT_EQ(m_panel->StartMonitor(), 1);
+        EXPECT_TRUE(none.Messages().empty());
+    }
+    // What a timer tick does, then waits until the scan's hand-offs are done.
+    void Poll()
+    {
+        const int ended = m_panel->ScansEnded();
+        ASSERT_TRUE(m_panel->RunScanNow());
+        ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
+    }
+    // Starts a poll that the held agent does not answer.
+    void PollHeld()
+    {
+        m_agent.HoldPolls(true);
+        ASSERT_TRUE(m_panel->RunScanNow());
+        ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
+    }
     int Count(const char* table)
     {
         wxSQLite3Database db;
         db.Open(m_home.File("wls1.db"));
         return db.ExecuteScalar(wxString("select count(*) from ") + table);
     }
+    // The panel on the stand-in agent instead.
+    void UseSim(const SimProcess& sim, const wxString& version)
+    {
+        m_site.SitePort = wxString::Format("%u", sim.Port());
+        m_site.WlsVer = version;
+        m_panel->SetSite(m_site);
+    }
 
     TempHome m_home;
-    FakeWlsAgent m_agent;
+    FakeAgent m_agent{true};
     SiteRecord m_site;
     wxFrame* m_frame = nullptr;
     DunmerePanel* m_panel = nullptr;
@@ -156,21 +194,18 @@ protected:
 
 TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
 {
-    WlsAlarmRule rule;
-    rule.FreeHeap = "45";
-    m_panel->SetRule(rule);
+    SetRule("45", "");
     Start();
     EXPECT_TRUE(m_panel->IsRunning());
-    EXPECT_EQ(StartLabel(), "Stop");
-    EXPECT_FALSE(IntervalEnabled());
+    EXPECT_EQ(Find<wxButton>(CorvaneId::StartStop)->GetLabel(), "Stop");
+    EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled());
     EXPECT_EQ(m_panel->Timer().GetInterval(), 15000);
     EXPECT_EQ(m_panel->Timer().GetId(), CorvaneId::WebLogicTimer);
 
-    const std::vector<std::string> requests = m_agent.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], "[");
-    EXPECT_EQ(requests[1], "^" + ToUtf8(BuildWlsRequest(m_site)));
-    EXPECT_NE(requests[1].find("password=\"pw&amp;&lt;&quot;\"/>"), std::string::npos);
+    // The request document carries the site's values, escaped.
+    EXPECT_EQ(m_agent.Requests(),
+              (std::vector<std::string>{"[", "^" + ToUtf8(BuildWlsRequest(m_site))}));
+    EXPECT_NE(m_agent.Requests()[1].find("password=\"pw&amp;&lt;&quot;\"/>"), std::string::npos);
 
     EXPECT_TRUE(Find<VirtualReportList>(CorvaneId::ServerList)->HasFlag(wxLC_VIRTUAL));
     ASSERT_EQ(m_panel->ShownRows(Servers), 2);
@@ -178,6 +213,7 @@ TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 2), "7003");
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 3), "HEALTH_OK");
     ASSERT_EQ(m_panel->ShownRows(Jvms), 2);
+    // heap sizes in megabytes: free, current (absent), max; the percentage as sent
     EXPECT_EQ(m_panel->ShownCell(Jvms, 0, 3), "512.00M");
     EXPECT_EQ(m_panel->ShownCell(Jvms, 1, 3), "0.00M");
     EXPECT_EQ(m_panel->ShownCell(Jvms, 0, 4), "0.00M");
@@ -191,17 +227,15 @@ TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
     ASSERT_EQ(m_panel->ShownRows(Pools), 2);
     EXPECT_EQ(m_panel->ShownCell(Pools, 1, 1), "ds2");
 
-    EXPECT_EQ(m_panel->SummaryValue(0), "10.3.6");
-    EXPECT_EQ(m_panel->SummaryValue(1), "boot-1");
-    EXPECT_EQ(m_panel->SummaryValue(2), "2026-03-01 10:00:00");
-    EXPECT_EQ(m_panel->SummaryValue(6), "Oracle 1.6");
-    EXPECT_EQ(m_panel->SummaryValue(7), "Linux 5.10");
-    EXPECT_EQ(m_panel->SummaryValue(9), "3.3");
+    const std::pair<int, const char*> summary[] = {{0, "10.3.6"}, {1, "boot-1"}, {2, "2026-03-01 10:00:00"},
+                                                   {6, "Oracle 1.6"}, {7, "Linux 5.10"}, {9, "3.3"}};
+    for (const auto& [row, value] : summary)
+        EXPECT_EQ(m_panel->SummaryValue(row), value) << row;
     EXPECT_TRUE(Log().empty());
 }
 
-// A first report that does not parse is still displayed: what was there
-// stays. Those rows were not seen now, so they are not recorded again.
+// Regression: a first report that does not parse is still displayed: what
+// was there stays. Those rows were not seen now, so they are not recorded.
 TEST_F(DunmerePanelTest, FirstReportShownWhateverTheParseReturned)
 {
     Start();
@@ -233,95 +267,77 @@ TEST_F(DunmerePanelTest, PollsShowReportsAndFireAlarms)
     EXPECT_TRUE(m_panel->ShownRed(Jvms, 0));
     EXPECT_EQ(m_panel->SummaryValue(2), "2026-03-01 10:00:30");
     EXPECT_EQ(m_panel->SummaryValue(4), "prod"); // summary survives a report without INITBUF
-    const std::vector<wxString> actions = Actions();
-    ASSERT_EQ(actions.size(), 2u);
-    EXPECT_EQ(actions[0], "sound:");
-    EXPECT_EQ(actions[1], "mail:[ ms1]  JVM Heap Too Low!!!");
-    const wxString log = Log();
-    const int note = log.Find("]: [WARN]: agent note\n");
-    const int alarm = log.Find("]: [WARN]: [ ms1]  JVM Heap Too Low!!!\n");
-    EXPECT_GE(note, 0) << log;
-    EXPECT_GT(alarm, note) << log;
+    EXPECT_EQ(Actions(), (std::vector<wxString>{"sound:", "mail:[ ms1]  JVM Heap Too Low!!!"}));
+    // the agent's message first, then the alarm lines
+    const int note = Log().Find("]: [WARN]: agent note\n");
+    EXPECT_GE(note, 0) << Log();
+    EXPECT_GT(Log().Find("]: [WARN]: [ ms1]  JVM Heap Too Low!!!\n"), note) << Log();
     EXPECT_TRUE(m_panel->IsRunning());
     EXPECT_EQ(m_agent.Commands(), "[^]");
 }
 
-// One scan at a time: a tick that finds the previous scan running is skipped.
+// Fault 5: one scan at a time; a tick that finds the previous scan running
+// is skipped.
 TEST_F(DunmerePanelTest, TickWhileAScanRunsIsSkipped)
 {
     Start();
-    m_agent.HoldPolls(true);
     const int ended = m_panel->ScansEnded();
-    ASSERT_TRUE(m_panel->RunScanNow());
+    PollHeld();
     EXPECT_FALSE(m_panel->RunScanNow());
-    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
     m_agent.HoldPolls(false);
     ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
     EXPECT_EQ(m_agent.Commands(), "[^]");
-    EXPECT_TRUE(m_panel->RunScanNow());
-    EXPECT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended + 1; }));
+    Poll();
 }
 
 TEST_F(DunmerePanelTest, ThreadDumpIsRequestedAndItsAnswerLogged)
 {
-    WlsAlarmRule rule;
-    rule.IdleThread = "10";
-    rule.ThreadDump = "TRUE";
-    m_panel->SetRule(rule);
+    SetRule("", "10", true);
     Start();
     m_agent.Queue(']', Monitor(Server("ms1", "7003") + Pool("ms1", "1", "20")));
     m_agent.Queue('a', Monitor("<SYSTEM errMsg=\"2 dumps written\"/>"));
     Poll();
-    const std::vector<std::string> requests = m_agent.Requests();
-    ASSERT_EQ(requests.size(), 4u);
-    EXPECT_EQ(requests[3], "a<?xml version=\"1.0\" encoding=\"UTF-8\" ?><wlsagent>"
-                           "<Server name=\"ms1\" url=\"10.0.0.9:7003\" dumpCount=\"2\" />"
-                           "</wlsagent>");
-    const wxString log = Log();
-    const int dump = log.Find("]: [WARN]: [ ms1]  Do ThreadDump !!!2 dumps written\n");
-    const int alarm = log.Find("]: [WARN]: [ ms1]  Free Thread Too Low!!!\n");
-    EXPECT_GE(dump, 0) << log;
-    EXPECT_GT(alarm, dump) << log;
+    ASSERT_EQ(m_agent.Requests().size(), 4u);
+    EXPECT_EQ(m_agent.Requests()[3], "a<?xml version=\"1.0\" encoding=\"UTF-8\" ?><wlsagent>"
+                                     "<Server name=\"ms1\" url=\"10.0.0.9:7003\" dumpCount=\"2\" />"
+                                     "</wlsagent>");
+    const int dump = Log().Find("]: [WARN]: [ ms1]  Do ThreadDump !!!2 dumps written\n");
+    EXPECT_GE(dump, 0) << Log();
+    EXPECT_GT(Log().Find("]: [WARN]: [ ms1]  Free Thread Too Low!!!\n"), dump) << Log();
     // The lists are not refreshed from the dump answer.
     EXPECT_EQ(m_panel->ShownRows(Threads), 1);
     EXPECT_TRUE(m_panel->ShownRed(Threads, 0));
     EXPECT_TRUE(m_panel->IsRunning());
 }
 
+// A reply whose frame cannot be read breaks the link: the log is emptied for
+// the notice and the lists keep the last report.
 TEST_F(DunmerePanelTest, BrokenLinkFoundByAScanStopsTheMonitor)
 {
     Start();
     Find<wxTextCtrl>(CorvaneId::LogArea)->AppendText("older lines\n");
-    m_agent.Queue(']', FakeWlsAgent::Answer{FakeWlsAgent::Answer::BadLength, ""});
+    m_agent.Queue(']', FakeAgent::Answer{FakeAgent::Answer::BadLength, ""});
     Poll();
     PumpFor(50);
-    EXPECT_EQ(Log(), "Connection to Agent is Broken! Re-Connect Please!");
-    EXPECT_FALSE(m_panel->IsRunning());
-    EXPECT_FALSE(m_panel->Timer().IsRunning());
-    EXPECT_EQ(StartLabel(), "Start");
-    EXPECT_TRUE(IntervalEnabled());
-    EXPECT_EQ(m_panel->ShownRows(Servers), 2); // the lists keep the last report
+    EXPECT_EQ(Log(), BrokenLink);
+    EXPECT_TRUE(ShowsIdle());
+    EXPECT_EQ(m_panel->ShownRows(Servers), 2);
 }
 
 // The agent going away during the thread-dump exchange takes the broken-link
 // path once; the scan's alarm lines still follow.
 TEST_F(DunmerePanelTest, LinkBreakingDuringTheThreadDump)
 {
-    WlsAlarmRule rule;
-    rule.IdleThread = "10";
-    rule.ThreadDump = "TRUE";
-    m_panel->SetRule(rule);
+    SetRule("", "10", true);
     Start();
     m_agent.Queue(']', Monitor(Server("ms1", "7003") + Pool("ms1", "0", "20")));
-    m_agent.Queue('a', FakeWlsAgent::Answer{FakeWlsAgent::Answer::Close, ""});
+    m_agent.Queue('a', FakeAgent::Answer{FakeAgent::Answer::Close, ""});
     Poll();
     PumpFor(50);
-    const wxString log = Log();
-    EXPECT_TRUE(log.StartsWith("Connection to Agent is Broken! Re-Connect Please!")) << log;
-    EXPECT_EQ(log.Find("Connection to agent is broken!"), wxNOT_FOUND);
-    EXPECT_NE(log.Find("[ ms1]  Free Thread Too Low!!!\n"), wxNOT_FOUND);
-    EXPECT_FALSE(m_panel->IsRunning());
-    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_TRUE(Log().StartsWith(BrokenLink)) << Log();
+    EXPECT_FALSE(Log().Contains("Connection to agent is broken!"));
+    EXPECT_TRUE(Log().Contains("[ ms1]  Free Thread Too Low!!!\n"));
+    EXPECT_TRUE(ShowsIdle());
 }
 
 TEST_F(DunmerePanelTest, LostConnectionBetweenPolls)
@@ -329,39 +345,28 @@ TEST_F(DunmerePanelTest, LostConnectionBetweenPolls)
     Start();
     m_agent.Drop();
     ASSERT_TRUE(PumpUntil([&] { return !m_panel->IsRunning(); }));
-    const wxString log = Log();
-    EXPECT_TRUE(log.StartsWith("[")) << log;
-    EXPECT_TRUE(log.EndsWith("]: [WARN]: Connection to agent is broken!")) << log;
-    EXPECT_EQ(StartLabel(), "Start");
-    EXPECT_TRUE(IntervalEnabled());
-    EXPECT_FALSE(m_panel->Timer().IsRunning());
+    EXPECT_TRUE(Log().StartsWith("[")) << Log();
+    EXPECT_TRUE(Log().EndsWith("]: [WARN]: Connection to agent is broken!")) << Log();
+    EXPECT_TRUE(ShowsIdle());
     EXPECT_FALSE(m_panel->RunScanNow());
 }
 
 TEST_F(DunmerePanelTest, StopAsksFirst)
 {
     Start();
+    for (int answer : {wxNO, wxYES})
     {
         PromptRecorder prompts;
-        prompts.Answer(wxNO);
+        prompts.Answer(answer);
         wxCommandEvent click(wxEVT_BUTTON, CorvaneId::StartStop);
         Find<wxButton>(CorvaneId::StartStop)->ProcessWindowEvent(click);
-        ASSERT_EQ(prompts.Messages().size(), 1u);
-        EXPECT_EQ(prompts.Messages()[0].text, "Stop a running WebLogic site monitor?");
+        ASSERT_EQ(prompts.Texts(), std::vector<wxString>{"Stop a running WebLogic site monitor?"});
         EXPECT_EQ(prompts.Messages()[0].caption, "Confirm");
-        EXPECT_EQ(prompts.Messages()[0].style & (wxYES_NO | wxICON_QUESTION),
-                  wxYES_NO | wxICON_QUESTION);
-        EXPECT_TRUE(m_panel->IsRunning());
-    }
-    {
-        PromptRecorder prompts;
-        prompts.Answer(wxYES);
-        wxCommandEvent click(wxEVT_BUTTON, CorvaneId::StartStop);
-        Find<wxButton>(CorvaneId::StartStop)->ProcessWindowEvent(click);
-        EXPECT_FALSE(m_panel->IsRunning());
+        EXPECT_EQ(prompts.Messages()[0].style & (wxYES_NO | wxICON_QUESTION), wxYES_NO | wxICON_QUESTION);
+        EXPECT_EQ(m_panel->IsRunning(), answer == wxNO);
     }
     EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^_"; }));
-    EXPECT_EQ(StartLabel(), "Start");
+    EXPECT_TRUE(ShowsIdle());
 }
 
 TEST_F(DunmerePanelTest, RecordsIntoTheFourWebLogicTablesOnly)
@@ -371,26 +376,24 @@ TEST_F(DunmerePanelTest, RecordsIntoTheFourWebLogicTablesOnly)
     EXPECT_EQ(Count("WlsSvrlist"), 0);
     RecordBox()->SetValue(true);
     Poll();
-    EXPECT_EQ(Count("WlsSvrlist"), 2);
-    EXPECT_EQ(Count("wlsjvmlist"), 2);
-    EXPECT_EQ(Count("wlsthdlist"), 2);
-    EXPECT_EQ(Count("wlsjdbclist"), 2);
+    for (const char* table : {"WlsSvrlist", "wlsjvmlist", "wlsthdlist", "wlsjdbclist"})
+        EXPECT_EQ(Count(table), 2) << table;
     EXPECT_EQ(Count("ServerList") + Count("QueueList") + Count("ClientList"), 0);
+    EXPECT_EQ(Count("(select RecTime from WlsSvrlist union select RecTime from wlsjvmlist union "
+                    "select RecTime from wlsthdlist union select RecTime from wlsjdbclist)"),
+              1);
     wxSQLite3Database db;
     db.Open(m_home.File("wls1.db"));
-    EXPECT_EQ(db.ExecuteScalar("select count(distinct RecTime) from (select RecTime from WlsSvrlist "
-                               "union all select RecTime from wlsjvmlist union all select RecTime "
-                               "from wlsthdlist union all select RecTime from wlsjdbclist)"),
-              1);
-    wxSQLite3ResultSet row = db.ExecuteQuery("select FreeHeap, FreePercent from wlsjvmlist "
-                                             "where ServerName = 'admin'");
+    wxSQLite3ResultSet row =
+        db.ExecuteQuery("select FreeHeap, FreePercent from wlsjvmlist where ServerName = 'admin'");
     ASSERT_TRUE(row.NextRow());
     EXPECT_EQ(row.GetAsString(0), "536870912");
     EXPECT_EQ(row.GetAsString(1), "50%");
     EXPECT_TRUE(Log().empty());
 }
 
-// A failing history insert writes one warning line and monitoring goes on.
+// Fault 7: a failing history insert writes one warning line and monitoring
+// goes on; the scan's rows go together or not at all.
 TEST_F(DunmerePanelTest, HistoryFailureWarnsOnceAndMonitoringGoesOn)
 {
     Start();
@@ -401,10 +404,9 @@ TEST_F(DunmerePanelTest, HistoryFailureWarnsOnceAndMonitoringGoesOn)
     }
     RecordBox()->SetValue(true);
     Poll();
-    const wxString log = Log();
-    EXPECT_EQ(log.Freq('\n'), 1u) << log;
-    EXPECT_NE(log.Find("]: [WARN]: History not recorded: "), wxNOT_FOUND) << log;
-    EXPECT_EQ(Count("WlsSvrlist"), 0); // the scan's rows go together or not at all
+    EXPECT_EQ(Log().Freq('\n'), 1u) << Log();
+    EXPECT_TRUE(Log().Contains("]: [WARN]: History not recorded: ")) << Log();
+    EXPECT_EQ(Count("WlsSvrlist"), 0);
     EXPECT_TRUE(m_panel->IsRunning());
     Poll();
     EXPECT_EQ(Log().Freq('\n'), 2u);
@@ -415,9 +417,7 @@ TEST_F(DunmerePanelTest, HistoryFailureWarnsOnceAndMonitoringGoesOn)
 TEST_F(DunmerePanelTest, DestroyedWhileAScanRuns)
 {
     Start();
-    m_agent.HoldPolls(true);
-    ASSERT_TRUE(m_panel->RunScanNow());
-    ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
+    PollHeld();
     const auto before = std::chrono::steady_clock::now();
     delete m_panel;
     m_panel = nullptr;
@@ -425,23 +425,61 @@ TEST_F(DunmerePanelTest, DestroyedWhileAScanRuns)
     PumpFor(50);
 }
 
-// A scan cut short by Stop finds its link broken; by the time that reaches
-// the GUI thread the operator may have started again, and the new run must
-// go on.
+// Regression: a scan cut short by Stop finds its link broken; by the time
+// that reaches the GUI thread the operator may have started again, and the
+// new run must go on.
 TEST_F(DunmerePanelTest, ScanOfAnEarlierRunDoesNotStopANewOne)
 {
     Start();
-    m_agent.HoldPolls(true);
     const int ended = m_panel->ScansEnded();
-    ASSERT_TRUE(m_panel->RunScanNow());
-    ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
+    PollHeld();
     m_panel->StopMonitor();
     m_agent.HoldPolls(false);
     Start(); // waits for the cut scan; its hand-offs are still queued
     ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
     PumpFor(50);
     EXPECT_TRUE(m_panel->IsRunning());
-    EXPECT_EQ(Log().Find("Re-Connect"), wxNOT_FOUND) << Log();
+    EXPECT_FALSE(Log().Contains("Re-Connect")) << Log();
     Poll();
     EXPECT_TRUE(m_panel->IsRunning());
+}
+
+// Against the stand-in agent: thresholds no pool can meet, so every server
+// is dumped, and the agent names them back.
+TEST_F(DunmerePanelTest, PollsAndThreadDumpsAgainstTheStandInAgent)
+{
+    SimProcess sim({"--weblogic", "--servers", "3", "--pools", "2", "--seed", "5"});
+    ASSERT_GT(sim.Port(), 0);
+    UseSim(sim, "WebLogic V10");
+    SetRule("", "101", true);
+    Start();
+    const long servers = m_panel->ShownRows(Servers);
+    ASSERT_GT(servers, 0);
+    EXPECT_EQ(m_panel->ShownRows(Jvms), servers);
+    EXPECT_EQ(m_panel->ShownRows(Threads), servers);
+    EXPECT_EQ(m_panel->ShownRows(Pools), servers * 2);
+    EXPECT_FALSE(m_panel->SummaryValue(0).empty());
+
+    Poll();
+    EXPECT_TRUE(Log().Contains(" Do ThreadDump !!!Thread dumps taken: ")) << Log();
+    EXPECT_TRUE(Log().Contains(" Free Thread Too Low!!!\n")) << Log();
+    EXPECT_TRUE(m_panel->IsRunning());
+    Poll();
+    EXPECT_TRUE(m_panel->IsRunning());
+}
+
+// A WebLogic 8 site asks the stand-in for the WebLogic 8 MBeans and reads
+// them back.
+TEST_F(DunmerePanelTest, WebLogic8LayoutAgainstTheStandInAgent)
+{
+    SimProcess sim({"--weblogic", "--servers", "2", "--pools", "3", "--version", "8"});
+    ASSERT_GT(sim.Port(), 0);
+    UseSim(sim, "WebLogic V8");
+    Start();
+    const long servers = m_panel->ShownRows(Servers);
+    ASSERT_GT(servers, 0);
+    EXPECT_EQ(m_panel->ShownRows(Threads), servers); // one application queue each
+    EXPECT_EQ(m_panel->ShownRows(Pools), servers * 3);
+    EXPECT_FALSE(m_panel->SummaryValue(1).empty());
+    EXPECT_NE(m_panel->SummaryValue(1), "N/A");
 }
