@@ -11,6 +11,22 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <cmath>
+
+namespace
+{
+// The log text takes the system's active-caption colour; some themes make that
+// a pale grey that all but vanishes on a white log, so keep it dark enough.
+wxColour LogTextColour(const wxColour& background)
+{
+    wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_ACTIVECAPTION);
+    const double contrast = std::abs(text.GetLuminance() - background.GetLuminance());
+    if (contrast < 0.45)
+        text = text.ChangeLightness(background.GetLuminance() > 0.5 ? 40 : 160);
+    return text;
+}
+} // namespace
+
 void SetMonitorPanelColours(wxWindow* panel)
 {
     const wxColour background = wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTIONTEXT);
@@ -52,7 +68,7 @@ MonitorLeftColumn BuildMonitorLeftColumn(wxWindow* panel)
     c.logArea = new wxTextCtrl(logs->GetStaticBox(), CorvaneId::LogArea, wxEmptyString,
                                wxDefaultPosition, wxDefaultSize,
                                wxTE_MULTILINE | wxTE_WORDWRAP | wxNO_BORDER);
-    c.logArea->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_ACTIVECAPTION));
+    c.logArea->SetForegroundColour(LogTextColour(c.logArea->GetBackgroundColour()));
     logs->Add(c.logArea, 1, wxEXPAND | wxALL, 5);
     c.clearLog = new wxButton(logs->GetStaticBox(), wxID_ANY, "Clear");
     logs->Add(c.clearLog, 0, wxALIGN_RIGHT | wxALL, 5);

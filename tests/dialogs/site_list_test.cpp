@@ -227,3 +227,22 @@ TEST_F(SiteListTest, ConnectEndsWithTheSelectedSite)
     EXPECT_EQ(list.GetSelectedSite().SiteName, "beta");
     EXPECT_EQ(list.GetSelectedSite().SiteIP, "10.9.9.9");
 }
+
+TEST_F(SiteListTest, OddCharactersRoundTripThroughTheEditorAndTheStore)
+{
+    const wxString name = wxString::FromUTF8("Caf\xc3\xa9 'prod' 100% \\east");
+    SiteList list;
+    RunModal(list,
+             [&]
+             {
+                 FillNextEditor(name, wxString::FromUTF8("h\xc3\xb4te 1"), "7001");
+                 Click(list.m_add);
+                 list.EndModal(wxID_CANCEL);
+             });
+    EXPECT_EQ(list.Names(), std::vector<wxString>{name});
+    ASSERT_EQ(StoredNames(), std::vector<wxString>{name});
+    DbAccess db;
+    db.Open(ConfigDbPath(), DbAccess::ConfigDb);
+    db.LoadSites();
+    EXPECT_EQ(db.Sites()[0].DatabaseFile, name + ".db");
+}

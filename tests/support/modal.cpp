@@ -13,25 +13,6 @@
 
 namespace
 {
-// Cancels a dialog that is still modal when the time is up.
-class Watchdog : public wxTimer
-{
-public:
-    explicit Watchdog(wxDialog& dialog) : m_dialog(dialog) {}
-    void Notify() override
-    {
-        if (m_dialog.IsModal())
-        {
-            ADD_FAILURE() << "dialog \"" << m_dialog.GetTitle().utf8_str().data()
-                          << "\" was left open by the test";
-            m_dialog.EndModal(wxID_CANCEL);
-        }
-    }
-
-private:
-    wxDialog& m_dialog;
-};
-
 std::vector<wxDialog*> ModalDialogs()
 {
     std::vector<wxDialog*> found;
@@ -45,6 +26,30 @@ std::vector<wxDialog*> ModalDialogs()
     }
     return found;
 }
+
+// Cancels a dialog that is still modal when the time is up.
+class Watchdog : public wxTimer
+{
+public:
+    explicit Watchdog(wxDialog& dialog) : m_dialog(dialog) {}
+    void Notify() override
+    {
+        if (!m_dialog.IsModal())
+            return;
+        // Dialogs opened on top of it must end first, or its loop never returns.
+        std::vector<wxDialog*> open = ModalDialogs();
+        for (auto it = open.rbegin(); it != open.rend(); ++it)
+        {
+            ADD_FAILURE() << "dialog \"" << (*it)->GetTitle().utf8_str().data()
+                          << "\" was left open by the test";
+            (*it)->EndModal(wxID_CANCEL);
+        }
+    }
+
+private:
+    wxDialog& m_dialog;
+};
+
 } // namespace
 
 int RunModal(wxDialog& dialog, std::function<void()> script, int timeoutMs)
