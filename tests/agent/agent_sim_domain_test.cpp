@@ -1,6 +1,7 @@
 // The stand-in agent's synthetic domains, in process: the documents carry the
-// elements and attributes the console reads, every alarm the console knows
-// comes up within a few hundred polls, and a seed replays the same sequence.
+// elements and attributes the console reads, and every alarm the console
+// knows comes up within a few hundred polls. That a seed replays the same
+// sequence is shown on the wire.
 #include "sim_options.h"
 #include "tux_domain.h"
 #include "wls_domain.h"
@@ -9,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -32,15 +34,10 @@ void ExpectAttributes(const pugi::xml_node& node, std::initializer_list<const ch
         EXPECT_FALSE(node.attribute(name).empty()) << node.name() << " lacks " << name;
 }
 
-int Count(const pugi::xml_node& root, const char* element)
+long Count(const pugi::xml_node& root, const char* element)
 {
-    int n = 0;
-    for (auto child : root.children(element))
-    {
-        (void)child;
-        ++n;
-    }
-    return n;
+    const auto children = root.children(element);
+    return std::distance(children.begin(), children.end());
 }
 
 long Number(const pugi::xml_node& node, const char* attribute)
@@ -153,46 +150,6 @@ TEST(TuxDomainMoves, EveryAlarmHappens)
         EXPECT_TRUE(seen[condition]) << condition;
 }
 
-TEST(TuxDomainMoves, SeedReplaysTheSameSequence)
-{
-    TuxDomain::Config config;
-    config.seed = 42;
-    TuxDomain a(config, Epoch), b(config, Epoch);
-    config.seed = 43;
-    TuxDomain other(config, Epoch);
-    bool differs = false;
-    for (int poll = 0; poll < 20; ++poll)
-    {
-        a.Step(Epoch + poll);
-        b.Step(Epoch + poll);
-        other.Step(Epoch + poll);
-        ASSERT_EQ(a.Report(Epoch + poll), b.Report(Epoch + poll)) << "poll " << poll;
-        differs = differs || a.Report(Epoch + poll) != other.Report(Epoch + poll);
-    }
-    EXPECT_TRUE(differs);
-}
-
-TEST(TuxDomainMoves, LargeDomainKeepsItsShape)
-{
-    TuxDomain::Config config;
-    config.servers = 2000;
-    config.queues = 500;
-    config.clients = 10000;
-    TuxDomain domain(config, Epoch);
-    domain.Step(Epoch + 30);
-    pugi::xml_document doc;
-    const pugi::xml_node root = LoadMonitor(doc, domain.Report(Epoch + 30));
-    EXPECT_EQ(Count(root, "QUEUE"), 500);
-    EXPECT_EQ(Count(root, "SERVER"), domain.AliveServers());
-    EXPECT_GT(domain.AliveServers(), 1990);
-    EXPECT_NEAR(Count(root, "CLIENT"), 10000, 600);
-    // Program names stay distinct across the whole domain.
-    std::set<std::string> programs;
-    for (auto q : root.children("QUEUE"))
-        programs.insert(q.attribute("Server").value());
-    EXPECT_EQ(programs.size(), 500u);
-}
-
 // --- WebLogic ------------------------------------------------------------
 
 struct WlsLayoutCase
@@ -264,8 +221,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WlsLayoutCase{"V8", 8, true, "ExecuteQueueRuntime", "JDBCConnectionPoolRuntime",
                       "ActivationTime"},
-        WlsLayoutCase{"V9", 9, false, "ThreadPoolRuntime",
-                      "JDBCServiceRuntime.JDBCDataSourceRuntimeMBeans", "Activationtime"},
         WlsLayoutCase{"V10", 10, false, "ThreadPoolRuntime",
                       "JDBCServiceRuntime.JDBCDataSourceRuntimeMBeans", "Activationtime"}),
     [](const ::testing::TestParamInfo<WlsLayoutCase>& info) { return info.param.name; });

@@ -1,3 +1,5 @@
+// Reading Tuxedo reports: filters, threshold marks, the sort order, where
+// each attribute lands, and what is refused.
 #include "tuxedo/tux_monitor_model.h"
 
 #include "common/text.h"
@@ -10,10 +12,9 @@
 
 namespace
 {
-std::string Report(const std::string& children, const std::string& root = "MONITOR")
+std::string Report(const std::string& children)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + root + " Date=\"D1\">" + children +
-           "</" + root + ">";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><MONITOR Date=\"D1\">" + children + "</MONITOR>";
 }
 
 std::string Server(const std::string& name, const std::string& rq, const std::string& svc,
@@ -36,22 +37,13 @@ std::string Fields(std::initializer_list<const wxString*> fields)
     return out;
 }
 
-// "name/flags" for each server, in array order.
-std::string ServerSummary(const TuxMonitorModel& m)
+// "name/flags" for each record, in array order.
+template <class List>
+std::string Summary(const List& records)
 {
     std::string out;
-    for (const TuxServerRec& s : m.Servers())
-        out += (out.empty() ? "" : " ") + std::string(s.ProgName.utf8_str()) + "/" +
-               std::to_string(s.Flags);
-    return out;
-}
-
-std::string QueueSummary(const TuxMonitorModel& m)
-{
-    std::string out;
-    for (const TuxQueueRec& q : m.Queues())
-        out += (out.empty() ? "" : " ") + std::string(q.ProgName.utf8_str()) + "/" +
-               std::to_string(q.Flags);
+    for (const auto& r : records)
+        out += (out.empty() ? "" : " ") + r.ProgName.utf8_string() + "/" + std::to_string(r.Flags);
     return out;
 }
 
@@ -61,75 +53,53 @@ struct ParseCase
     std::string report;
     TuxFilter filter;
     const char* queuedThreshold;
-    int result;
-    const char* servers; // ServerSummary after the parse
-    const char* queues = ""; // QueueSummary after the parse
+    const char* servers;     // Summary of the servers after the parse
+    const char* queues = ""; // and of the queues
 };
 
-TuxFilter Kinds(int serverKind, int queueKind)
+TuxFilter Filter(int serverKind, int queueKind, const char* servers = "*", const char* queues = "*")
 {
-    TuxFilter f;
-    f.serverKind = serverKind;
-    f.queueKind = queueKind;
-    return f;
+    return TuxFilter{servers, queues, serverKind, queueKind};
 }
 
-TuxFilter Names(const char* servers, const char* queues = "*")
-{
-    TuxFilter f;
-    f.serverText = servers;
-    f.queueText = queues;
-    return f;
-}
+const std::string NoCurrSvc = Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>");
+const std::string TwoQueues = Report(Queue("Q0", "0") + Queue("Q1", "1"));
+const std::string IdleAndBusy = Report(Server("A", "1", "IDLE") + Server("B", "2", "SVC_X"));
 
 const ParseCase kCases[] = {
-    {"EmptyMonitorAccepted", Report(""), {}, "", 1, "", ""},
     // a missing CurrSvc reads "N/A": neither idle nor, for the filter, hidden when busy
-    {"MissingCurrSvcAllKinds",
-     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(0, 0), "", 1, "A/1", ""},
-    {"MissingCurrSvcIdleOnly",
-     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(1, 0), "", 1, "A/0", ""},
-    {"MissingCurrSvcBusyOnly",
-     Report("<SERVER Server=\"A\" ProcessID=\"1\" RqDone=\"1\"/>"), Kinds(2, 0), "", 1, "A/1", ""},
+    {"MissingCurrSvcAllKinds", NoCurrSvc, Filter(0, 0), "", "A/1"},
+    {"MissingCurrSvcIdleOnly", NoCurrSvc, Filter(1, 0), "", "A/0"},
+    {"MissingCurrSvcBusyOnly", NoCurrSvc, Filter(2, 0), "", "A/1"},
     // a queue above the threshold is marked 0x10 on top of its filter bit
-    {"QueueThreshold", Report(Queue("Q6", "6") + Queue("Q5", "5")), {}, "5", 1, "", "Q5/1 Q6/17"},
+    {"QueueThreshold", Report(Queue("Q6", "6") + Queue("Q5", "5")), {}, "5", "", "Q5/1 Q6/17"},
     // an empty threshold counts as 0
-    {"EmptyThresholdMarksAnyWaiting", Report(Queue("Q0", "0") + Queue("Q1", "1")), {}, "", 1, "",
-     "Q0/1 Q1/17"},
-    {"IdleQueuesOnly", Report(Queue("Q0", "0") + Queue("Q1", "1")), Kinds(0, 1), "99", 1, "",
-     "Q0/1 Q1/0"},
-    {"BusyQueuesOnly", Report(Queue("Q0", "0") + Queue("Q1", "1")), Kinds(0, 2), "99", 1, "",
-     "Q0/0 Q1/1"},
+    {"EmptyThresholdMarksAnyWaiting", TwoQueues, {}, "", "", "Q0/1 Q1/17"},
+    {"IdleQueuesOnly", TwoQueues, Filter(0, 1), "99", "", "Q0/1 Q1/0"},
+    {"BusyQueuesOnly", TwoQueues, Filter(0, 2), "99", "", "Q0/0 Q1/1"},
+    {"IdleServersOnly", IdleAndBusy, Filter(1, 0), "", "A/1 B/0"},
+    {"BusyServersOnly", IdleAndBusy, Filter(2, 0), "", "A/0 B/1"},
     {"AscendingRqDone", Report(Server("TEN", "10", "IDLE") + Server("NINE", "9", "IDLE")), {}, "",
-     1, "NINE/1 TEN/1"},
+     "NINE/1 TEN/1"},
     // the 16-bit key wraps: 40000 is negative
-    {"SixteenBitKeyWraps", Report(Server("BIG", "40000", "IDLE") + Server("TEN", "10", "IDLE")),
-     {}, "", 1, "BIG/1 TEN/1", ""},
-    // equal keys stay in document order
+    {"SixteenBitKeyWraps", Report(Server("BIG", "40000", "IDLE") + Server("TEN", "10", "IDLE")), {},
+     "", "BIG/1 TEN/1"},
+    // equal keys stay in document order (fault 8: one stable sort)
     {"StableForEqualKeys",
      Report(Server("A", "5", "X") + Server("B", "3", "X") + Server("C", "5", "X") +
             Server("D", "3", "X") + Server("E", "N/A", "X")),
-     {}, "", 1, "E/1 B/1 D/1 A/1 C/1", ""},
+     {}, "", "E/1 B/1 D/1 A/1 C/1"},
     // a name filter overrides the kind selection; SVR is a substring of the filter
     {"NameFilterOverridesKind",
      Report(Server("SVRA", "1", "SVC") + Server("SVR", "2", "IDLE") + Server("SVRC", "3", "IDLE")),
-     [] {
-         TuxFilter f = Names("SVRA;SVRB");
-         f.serverKind = 1;
-         return f;
-     }(),
-     "", 1, "SVRA/1 SVR/1 SVRC/0", ""},
-    {"EmptyNameFilterHidesAll", Report(Server("A", "1", "IDLE") + Queue("Q", "0")), Names("", ""),
-     "9", 1, "A/0", "Q/0"},
-    {"IdleServersOnly", Report(Server("A", "1", "IDLE") + Server("B", "2", "SVC_X")), Kinds(1, 0),
-     "", 1, "A/1 B/0"},
-    {"BusyServersOnly", Report(Server("A", "1", "IDLE") + Server("B", "2", "SVC_X")), Kinds(2, 0),
-     "", 1, "A/0 B/1"},
+     Filter(1, 0, "SVRA;SVRB"), "", "SVRA/1 SVR/1 SVRC/0"},
+    {"EmptyNameFilterHidesAll", Report(Server("A", "1", "IDLE") + Queue("Q", "0")), Filter(0, 0, "", ""),
+     "9", "A/0", "Q/0"},
     // element order in the document does not matter; unknown and nested elements are skipped
     {"AnyElementOrder",
-     Report("<SYSTEM SvrCnt=\"1\"/><FOO/>" + Queue("Q", "0") + "<INITBUF/>" +
-            "<X>" + Server("NESTED", "1", "IDLE") + "</X>text" + Server("A", "1", "IDLE")),
-     {}, "9", 1, "A/1", "Q/1"},
+     Report("<SYSTEM SvrCnt=\"1\"/><FOO/>" + Queue("Q", "0") + "<INITBUF/>" + "<X>" +
+            Server("NESTED", "1", "IDLE") + "</X>text" + Server("A", "1", "IDLE")),
+     {}, "9", "A/1", "Q/1"},
 };
 
 class ParseTable : public ::testing::TestWithParam<ParseCase>
@@ -144,9 +114,9 @@ TEST_P(ParseTable, Parses)
     TuxAlarmRule rule;
     rule.Queued = c.queuedThreshold;
     model.SetRule(rule);
-    EXPECT_EQ(model.ParseTuxReport(c.report), c.result);
-    EXPECT_EQ(ServerSummary(model), c.servers);
-    EXPECT_EQ(QueueSummary(model), c.queues);
+    EXPECT_EQ(model.ParseTuxReport(c.report), 1);
+    EXPECT_EQ(Summary(model.Servers()), c.servers);
+    EXPECT_EQ(Summary(model.Queues()), c.queues);
 }
 
 INSTANTIATE_TEST_SUITE_P(TuxReport, ParseTable, ::testing::ValuesIn(kCases),
