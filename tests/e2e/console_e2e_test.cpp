@@ -442,3 +442,30 @@ TEST_F(ConsoleEndToEnd, QuitWhileMonitoringEndsEveryPanel)
     EXPECT_EQ(QueryNumber(m_home.File("t.db"), "select count(*) from QueueList"), 3 * 2);
     EXPECT_EQ(QueryNumber(m_home.File("w.db"), "select count(*) from WlsSvrlist"), 2);
 }
+
+// An agent that hangs up between polls: the idle WebLogic link hears of it on
+// the GUI loop and the panel stops with the warning; the history of the polls
+// it answered stays.
+TEST_F(ConsoleEndToEnd, WebLogicAgentHangingUpBetweenPollsIsReported)
+{
+    SimAgent wlsAgent({"--weblogic", "--servers", "2", "--pools", "1", "--close-after", "1"});
+    ASSERT_GT(wlsAgent.Port(), 0);
+    StoreSites({WlsSite("w", wlsAgent.Port())});
+
+    Console console;
+    auto* wls = dynamic_cast<DunmerePanel*>(console.OpenFromSiteList("w", true));
+    ASSERT_NE(wls, nullptr);
+    SetRecording(wls, true);
+    SetIntervalText(wls, "15");
+    PressStartStop(wls);
+    ASSERT_TRUE(wls->IsRunning());
+    EXPECT_EQ(wls->IntervalMs(), 15000);
+    PollWebLogic(wls);
+
+    EXPECT_TRUE(PumpUntil([&] { return !wls->IsRunning(); }, 5000));
+    EXPECT_TRUE(LogText(wls).EndsWith("]: [WARN]: Connection to agent is broken!")) << LogText(wls);
+    EXPECT_EQ(Occurrences(LogText(wls), "Connection to agent is broken!"), 1);
+    EXPECT_EQ(StartStopLabel(wls), "Start");
+    EXPECT_EQ(wls->ShownRows(0), 2); // the last report stays on screen
+    EXPECT_EQ(QueryNumber(m_home.File("w.db"), "select count(*) from wlsjdbclist"), 2 * 2);
+}
