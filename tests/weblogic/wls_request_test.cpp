@@ -1,3 +1,4 @@
+// The request and thread-dump documents, byte for byte.
 #include "weblogic/wls_request.h"
 
 #include <gtest/gtest.h>
@@ -43,16 +44,7 @@ const char* const Wls9Blocks =
 
 SiteRecord Site(const wxString& version)
 {
-    SiteRecord site;
-    site.SiteName = "wls-prod";
-    site.SiteType = "WEBLOGIC";
-    site.SiteIP = "10.1.2.3";
-    site.SitePort = "6001";
-    site.SiteAuth = "weblogic";
-    site.SitePwd = "secret1";
-    site.WlsAdminURL = "7001";
-    site.WlsVer = version;
-    return site;
+    return SiteRecord{"wls-prod", "WEBLOGIC", "10.1.2.3", "6001", "weblogic", "secret1", "7001", version, "", ""};
 }
 
 wxString Expected(const char* domain, bool wls8)
