@@ -172,14 +172,16 @@ void WlsModel::NoteAlarmServer(const wxString& name, int kind)
         return;
     wxString& list = OffenderList(kind);
     std::unordered_set<wxString>& filed = FiledNames(kind);
-    if (!filed.count(name) && !ContainsText(list, name))
+    // Whole names, not substrings: srv1 must still alarm after srv10 (a
+    // substring test silently dropped it). The same name is filed once.
+    if (!filed.count(name))
     {
         list << L"[ " << name << L"] ";
         filed.insert(name);
     }
     if (kind == AlarmDied || kind == AlarmHeap)
         return;
-    if (m_dumpedNames.count(name) || ContainsText(m_dumpedServers, name))
+    if (m_dumpedNames.count(name))
         return;
     const std::vector<std::size_t>* servers = ServersNamed(name);
     if (!servers)

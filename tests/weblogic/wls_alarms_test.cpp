@@ -195,13 +195,15 @@ TEST_F(WlsAlarms, NoteAlarmServerMatching)
 {
     Parse(Server("srv10", "h10", "10") + Server("dup", "h1", "1") + Server("dup", "h2", "2") +
           Server("pool", "hp", "9") + Server("pool", "hq", "8"));
+    // Regression: srv1 used to count as filed once srv10 was, and never alarmed.
     model.NoteAlarmServer("srv10", WlsModel::AlarmThread);
-    model.NoteAlarmServer("srv1", WlsModel::AlarmThread); // contained in srv10: counts as filed
-    EXPECT_EQ(model.Offenders(WlsModel::AlarmThread), "[ srv10] ");
+    model.NoteAlarmServer("srv1", WlsModel::AlarmThread);
+    model.NoteAlarmServer("srv10", WlsModel::AlarmThread);
+    EXPECT_EQ(model.Offenders(WlsModel::AlarmThread), "[ srv10] [ srv1] ");
     // Thread alarms dump every record of the name; JDBC alarms the first only.
     model.NoteAlarmServer("dup", WlsModel::AlarmThread);
     model.NoteAlarmServer("pool", WlsModel::AlarmJdbc);
-    EXPECT_EQ(model.DumpedServers(), "[ srv10] [ dup] [ dup] [ pool] ");
+    EXPECT_EQ(model.DumpedServers(), "[ srv10] [ dup] [ dup] [ pool] "); // srv1 has no record
     EXPECT_EQ(model.DumpLines(), "<Server name=\"srv10\" url=\"h10:10\" dumpCount=\"2\" />"
                                  "<Server name=\"dup\" url=\"h1:1\" dumpCount=\"2\" />"
                                  "<Server name=\"dup\" url=\"h2:2\" dumpCount=\"2\" />"
