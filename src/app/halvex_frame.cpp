@@ -13,9 +13,42 @@
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
 
+#include <wx/aui/dockart.h>
 #include <wx/dcclient.h>
 #include <wx/image.h>
 #include <wx/toolbar.h>
+
+namespace
+{
+// The two lines of text on the main window's free background.
+void DrawBackgroundText(wxDC& dc, const wxFont& font)
+{
+    dc.SetFont(font);
+    dc.DrawText(wxString::FromUTF8("Corvane \xe2\x80\x94 \xd0\xbd\xd0\xb0\xd0\xb1\xd0\xbb\xd1\x8e"
+                                   "\xd0\xb4\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5 \xd0\xb7\xd0\xb0 "
+                                   "Tuxedo \xd0\xb8 WebLogic"),
+                40, 60);
+    dc.DrawText(wxString::FromUTF8("File \xe2\x86\x92 Connect... "
+                                   "\xd0\xbe\xd1\x82\xd0\xba\xd1\x80\xd1\x8b\xd0\xb2\xd0\xb0\xd0\xb5"
+                                   "\xd1\x82 \xd0\xbf\xd0\xbb\xd0\xbe\xd1\x89\xd0\xb0\xd0\xb4\xd0\xba"
+                                   "\xd1\x83 (site)."),
+                70, 80);
+}
+
+// The docking manager paints the frame's client area itself and does not let
+// the paint event reach the frame, so the text is drawn where the manager
+// paints the free background.
+class BackgroundTextArt : public wxAuiDefaultDockArt
+{
+public:
+    void DrawBackground(wxDC& dc, wxWindow* window, int orientation, const wxRect& rect) override
+    {
+        wxAuiDefaultDockArt::DrawBackground(dc, window, orientation, rect);
+        wxDCClipper clip(dc, rect);
+        DrawBackgroundText(dc, window->GetFont());
+    }
+};
+} // namespace
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(HalvexFrame, MainFrame)
@@ -36,6 +69,7 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
     : MainFrame(parent, id, title, pos, size, style)
 {
     m_mgr.SetManagedWindow(this);
+    m_mgr.SetArtProvider(new BackgroundTextArt);
 
     m_toolBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                               wxTB_FLAT | wxTB_NODIVIDER);
@@ -73,16 +107,7 @@ HalvexFrame::~HalvexFrame()
 void HalvexFrame::OnPaint(wxPaintEvent& event)
 {
     wxPaintDC dc(this);
-    dc.SetFont(GetFont());
-    dc.DrawText(wxString::FromUTF8("Corvane \xe2\x80\x94 \xd0\xbd\xd0\xb0\xd0\xb1\xd0\xbb\xd1\x8e"
-                                   "\xd0\xb4\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5 \xd0\xb7\xd0\xb0 "
-                                   "Tuxedo \xd0\xb8 WebLogic"),
-                40, 60);
-    dc.DrawText(wxString::FromUTF8("File \xe2\x86\x92 Connect... "
-                                   "\xd0\xbe\xd1\x82\xd0\xba\xd1\x80\xd1\x8b\xd0\xb2\xd0\xb0\xd0\xb5"
-                                   "\xd1\x82 \xd0\xbf\xd0\xbb\xd0\xbe\xd1\x89\xd0\xb0\xd0\xb4\xd0\xba"
-                                   "\xd1\x83 (site)."),
-                70, 80);
+    DrawBackgroundText(dc, GetFont());
 }
 
 void HalvexFrame::OnToolRange(wxCommandEvent& event)

@@ -5,6 +5,8 @@
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
+#include <wx/aui/dockart.h>
+#include <wx/dcmemory.h>
 #include <wx/dir.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
@@ -42,6 +44,16 @@ struct FrameTest : ::testing::Test
         return PumpUntil([this] { return !frame; }, 2000);
     }
 };
+
+// Pixels of rect darker than mid grey.
+int DarkPixels(const wxImage& image, const wxRect& rect)
+{
+    int dark = 0;
+    for (int y = rect.GetTop(); y <= rect.GetBottom(); ++y)
+        for (int x = rect.GetLeft(); x <= rect.GetRight(); ++x)
+            dark += image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y) < 3 * 96;
+    return dark;
+}
 
 struct MenuRow
 {
@@ -197,4 +209,31 @@ TEST_F(FrameTest, PaneCloseAsksAndVetoesOnNo)
     yes.SetPane(&frame->GetAuiManager().GetPane("site"));
     frame->ProcessWindowEvent(yes);
     EXPECT_FALSE(yes.GetVeto());
+}
+
+// Regression: the docking manager paints the frame's client area itself and
+// never lets the paint event reach the frame, so the background text of the
+// frame's own paint handler was never seen. The manager's background
+// painting draws it, within the part being painted.
+TEST_F(FrameTest, FreeBackgroundShowsTheTextLines)
+{
+    const wxRect whole(0, 0, 400, 200);
+    auto paint = [&](const wxRect& part)
+    {
+        wxBitmap bitmap(whole.GetSize());
+        {
+            wxMemoryDC dc(bitmap);
+            dc.SetBackground(*wxWHITE_BRUSH);
+            dc.Clear();
+            frame->GetAuiManager().GetArtProvider()->DrawBackground(dc, frame.get(), wxHORIZONTAL,
+                                                                    part);
+        }
+        return bitmap.ConvertToImage();
+    };
+    const wxRect lines(40, 60, 300, 40);
+    const wxImage free = paint(whole);
+    EXPECT_GT(DarkPixels(free, lines), 50);
+    EXPECT_EQ(DarkPixels(free, wxRect(0, 120, 400, 80)), 0);
+    // A dock strip above the lines does not get them.
+    EXPECT_EQ(DarkPixels(paint(wxRect(0, 0, 400, 40)), lines), 0);
 }
