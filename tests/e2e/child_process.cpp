@@ -114,19 +114,20 @@ std::string SourceDir()
     return CORVANE_TEST_SOURCE_DIR;
 }
 
-std::vector<std::string> SimAgent::Command(std::vector<std::string> args)
+std::vector<std::string> SimAgent::Command(std::vector<std::string> args, unsigned short port)
 {
     args.insert(args.begin(), BinDir() + "/corvane-agent-sim");
     args.push_back("--port");
-    args.push_back("0");
+    args.push_back(std::to_string(port));
     return args;
 }
 
-SimAgent::SimAgent(std::vector<std::string> args) : m_process(Command(std::move(args)), true)
+SimAgent::SimAgent(std::vector<std::string> args, unsigned short port)
+    : m_process(Command(std::move(args), port), true)
 {
-    const int port = std::atoi(m_process.FirstLine().c_str());
-    if (port > 0 && port < 65536)
-        m_port = static_cast<unsigned short>(port);
+    const int listening = std::atoi(m_process.FirstLine().c_str());
+    if (listening > 0 && listening < 65536)
+        m_port = static_cast<unsigned short>(listening);
 }
 
 SmtpSink::SmtpSink(const std::string& outDir)

@@ -37,18 +37,18 @@ std::string BinDir();
 // The source tree (for scripts the tests run).
 std::string SourceDir();
 
-// corvane-agent-sim with its arguments and "--port 0"; Port() is the port it
-// listens on (0 when it did not start).
+// corvane-agent-sim with its arguments on the given port (0: a free one);
+// Port() is the port it listens on (0 when it did not start).
 class SimAgent
 {
 public:
-    explicit SimAgent(std::vector<std::string> args);
+    explicit SimAgent(std::vector<std::string> args, unsigned short port = 0);
     unsigned short Port() const { return m_port; }
     bool Kill(int signal) { return m_process.Kill(signal); }
     bool Running() const { return m_process.Running(); }
 
 private:
-    static std::vector<std::string> Command(std::vector<std::string> args);
+    static std::vector<std::string> Command(std::vector<std::string> args, unsigned short port);
     ChildProcess m_process;
     unsigned short m_port = 0;
 };

@@ -469,3 +469,62 @@ TEST_F(ConsoleEndToEnd, WebLogicAgentHangingUpBetweenPollsIsReported)
     EXPECT_EQ(wls->ShownRows(0), 2); // the last report stays on screen
     EXPECT_EQ(QueryNumber(m_home.File("w.db"), "select count(*) from wlsjdbclist"), 2 * 2);
 }
+
+// The agent goes away and comes back on its port: Start brings the same pane
+// back to monitoring, a rule changed while it runs holds from the next scan,
+// and the history of both runs is kept.
+TEST_F(ConsoleEndToEnd, MonitoringResumesWhenTheAgentComesBack)
+{
+    const std::vector<std::string> domain = {"--tuxedo", "--servers", "6", "--queues", "3",
+                                             "--clients", "5", "--seed", "11"};
+    auto agent = std::make_unique<SimAgent>(domain);
+    const unsigned short port = agent->Port();
+    ASSERT_GT(port, 0);
+    StoreSites({TuxSite("t", port)});
+
+    Console console;
+    auto* tux = dynamic_cast<HalvexPanel*>(console.OpenFromSiteList("t", false));
+    ASSERT_NE(tux, nullptr);
+    EditAlarmRules(tux, {{"No Transaction LongTime.", "ACCTSVR;BILLSVR;CUSTSVR"}}, {});
+    SetRecording(tux, true);
+    SetIntervalText(tux, "3600");
+    PressStartStop(tux);
+    ASSERT_TRUE(tux->IsRunning());
+    PollTuxedo(tux);
+    PollTuxedo(tux);
+
+    ASSERT_TRUE(agent->Kill(SIGKILL));
+    ASSERT_TRUE(PumpUntil([&] { return !tux->IsRunning(); }, 5000));
+    agent = std::make_unique<SimAgent>(domain, port);
+    ASSERT_EQ(agent->Port(), port);
+
+    // The rule is changed while the panel is idle, and again while it runs.
+    EditAlarmRules(tux, {{"Server Died.  ", "NOSUCHSVR"}}, {});
+    m_prompts.Clear();
+    PressStartStop(tux);
+    ASSERT_TRUE(tux->IsRunning()) << (m_prompts.Texts().empty() ? wxString() : m_prompts.Texts()[0]);
+    EXPECT_TRUE(m_prompts.Messages().empty());
+    const int linesBefore = TuxAlarmLines(LogText(tux));
+    for (int scan = 0; scan < 3; ++scan)
+        PollTuxedo(tux);
+    EXPECT_EQ(TuxAlarmLines(LogText(tux)), linesBefore) << "no watched server, no alarm";
+    EditAlarmRules(tux, {{"No Transaction LongTime.", TuxPrograms}}, {});
+    int alarmScans = 0;
+    for (int scan = 0; scan < 6 && alarmScans == 0; ++scan)
+    {
+        const int before = TuxAlarmLines(LogText(tux));
+        PollTuxedo(tux);
+        alarmScans += TuxAlarmLines(LogText(tux)) > before;
+    }
+    EXPECT_EQ(alarmScans, 1) << LogText(tux);
+    EXPECT_TRUE(m_prompts.Messages().empty());
+
+    // Both runs are in the history: two Starts and every poll, three queues each.
+    EXPECT_EQ(QueryNumber(m_home.File("t.db"), "select count(*) from QueueList"),
+              3 * static_cast<long long>(tux->ReportsShown()));
+    DbAccess db;
+    ASSERT_EQ(db.Open(m_home.File("t.db"), DbAccess::SiteDb), 1);
+    ASSERT_EQ(db.LoadTuxRule("t"), 1);
+    EXPECT_EQ(db.TuxRule().NoTran, TuxPrograms);
+    EXPECT_TRUE(db.TuxRule().SvrDied.empty());
+}
