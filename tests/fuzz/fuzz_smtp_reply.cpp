@@ -66,21 +66,34 @@ private:
 };
 
 // The client with its connection replaced by a recorder, as the dialogue
-// tests run it.
+// tests run it. It keeps track of the connection it would have, so that the
+// input only makes happen what can: a connect completes or fails only while
+// one is under way, bytes arrive and a connection is lost only while one is
+// open (a closed connection's late notifications never reach the client).
 class ScriptedSmtp : public wxSMTP
 {
 public:
     using wxSMTP::wxSMTP;
 
-    void Feed(const std::string& bytes) { ReceiveBytes(bytes.data(), bytes.size()); }
+    void Feed(const std::string& bytes)
+    {
+        if (m_open && !m_connecting)
+            ReceiveBytes(bytes.data(), bytes.size());
+    }
     void Connected()
     {
+        if (!m_connecting)
+            return;
+        m_connecting = false;
         wxSocketEvent event(1);
         event.m_event = wxSOCKET_CONNECTION;
         OnConnect(event);
     }
     void Lost()
     {
+        if (!m_open)
+            return;
+        m_open = m_connecting = false;
         wxSocketEvent event(1);
         event.m_event = wxSOCKET_LOST;
         OnDisconnect(event);
@@ -92,16 +105,31 @@ public:
         ReplyTimer().Stop();
         ReplyTimer().Notify();
     }
+    bool Close() override
+    {
+        m_open = m_connecting = false;
+        return wxSMTP::Close();
+    }
 
     int connects = 0;
 
 protected:
-    void ConnectToHost() override { ++connects; }
+    void ConnectToHost() override
+    {
+        FUZZ_CHECK(!m_open); // an attempt never starts over an open connection
+        ++connects;
+        m_open = m_connecting = true;
+    }
     void SendText(const std::string& bytes) override
     {
         // Commands are lines; the message text ends with the "." line.
+        FUZZ_CHECK(m_open && !m_connecting);
         FUZZ_CHECK(bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0);
     }
+
+private:
+    bool m_open = false;
+    bool m_connecting = false;
 };
 
 enum class Event
