@@ -64,7 +64,7 @@ case "$mode" in
     run_suite build
     ;;
 --sanitize)
-    configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug "-DCORVANE_SANITIZE=address;undefined" \
+    configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug "-DCORVANE_SANITIZE=address;undefined;float-cast-overflow" \
         -DCORVANE_BENCH=OFF -DCORVANE_FUZZ=OFF
     fresh_logs build-asan
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:halt_on_error=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:log_path=$logs/asan"
