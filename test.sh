@@ -3,8 +3,8 @@
 #   ./test.sh                 the whole suite (build/)
 #   ./test.sh --sanitize      the whole suite with AddressSanitizer, LeakSanitizer
 #                             and UBSan (build-asan/)
-#   ./test.sh --tsan          the threaded link, panel and mail tests with
-#                             ThreadSanitizer (build-tsan/)
+#   ./test.sh --tsan          the threaded link, panel, mail and end-to-end
+#                             tests with ThreadSanitizer (build-tsan/)
 #   ./test.sh --fuzz [SECS]   every libFuzzer target for SECS seconds (default 20)
 #                             on its seed corpus, built with clang (build-fuzz/)
 # Any sanitizer report, in a test or in a process it starts, fails the run.
@@ -27,9 +27,9 @@ export NO_AT_BRIDGE=1
 
 # The tests the thread sanitizer watches: the agent link and its watcher
 # thread, the panels' scan threads, SMTP's lookup thread and the mail hand-off,
-# the shared scan runner.
+# the shared scan runner, and the console end to end.
 tsan_tests=(test_common test_agent test_agent_gui test_tuxedo_gui test_weblogic_gui
-    test_smtp_gui test_alarm_gui)
+    test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui)
 
 # run_suite <build-dir> [ctest args...]: under Xvfb; with sanitizers, every
 # report is also written to <build-dir>/sanitizer-logs/, so that one from a
@@ -75,7 +75,7 @@ case "$mode" in
 --tsan)
     configure_only build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=thread \
         -DCORVANE_BENCH=OFF -DCORVANE_FUZZ=OFF
-    # test_weblogic_gui also runs the stand-in agent.
+    # test_weblogic_gui and test_e2e_gui also run the stand-in agent.
     cmake --build build-tsan -j "$(nproc)" --target "${tsan_tests[@]}" corvane-agent-sim
     fresh_logs build-tsan
     export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp:log_path=$logs/tsan"
