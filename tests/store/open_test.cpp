@@ -75,11 +75,11 @@ void ExpectSchema(const wxString& path, const std::vector<Table>& expected)
         std::vector<wxString> unique;
         for (size_t c = 0; c < info.size(); ++c)
         {
-            wxString spec = columns[c];
-            spec.Trim(false);
-            const bool isUnique = spec.EndsWith("*", &spec);
-            const bool notNull = spec.EndsWith("!", &spec);
-            const wxString name = spec.BeforeFirst(' '), type = spec.AfterFirst(' ');
+            wxString column = columns[c];
+            column.Trim(false);
+            const bool isUnique = column.EndsWith("*", &column);
+            const bool notNull = column.EndsWith("!", &column);
+            const wxString name = column.BeforeFirst(' '), type = column.AfterFirst(' ');
             EXPECT_EQ(info[c][1], name);
             // table_info spells the standard names in capitals ("INT").
             EXPECT_TRUE(info[c][2].IsSameAs(type, false)) << info[c][2] << " " << name;
