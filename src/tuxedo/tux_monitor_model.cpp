@@ -244,6 +244,17 @@ std::size_t LineOfOffset(const char* data, std::size_t size, std::ptrdiff_t offs
     const std::size_t end = std::min<std::size_t>(size, offset > 0 ? offset : 0);
     return 1 + static_cast<std::size_t>(std::count(data, data + end, '\n'));
 }
+
+// A NUL byte is never part of XML: the reader would stop short at it and,
+// depending on what follows, take the text before it for the whole report.
+bool HasNulByte(const char* data, std::size_t size)
+{
+    const void* nul = size ? std::memchr(data, '\0', size) : nullptr;
+    if (nul)
+        wxLogError("XML parsing error: '%s' at line %zu", "NUL byte in the document",
+                   LineOfOffset(data, size, static_cast<const char*>(nul) - data));
+    return nul != nullptr;
+}
 } // namespace
 
 TuxMonitorModel::TuxMonitorModel() = default;
@@ -274,6 +285,8 @@ TuxAlarmRule TuxMonitorModel::Rule() const
 
 int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
 {
+    if (HasNulByte(data, size))
+        return -1;
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded =
         doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8);
@@ -282,6 +295,8 @@ int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
 
 int TuxMonitorModel::ParseTuxReportInPlace(std::string& reply)
 {
+    if (HasNulByte(reply.data(), reply.size()))
+        return -1;
     pugi::xml_document doc;
     // An error's line number is then counted in the text as the parse left
     // it, which is close enough for the log.

@@ -209,6 +209,28 @@ TEST(TuxReport, RejectedReportChangesNothing)
     }
 }
 
+// Regression (found by fuzzing): a NUL byte is no part of XML. The copying
+// reader stopped at it and took the text before it for the whole report
+// while the in-place one, which the panel uses, refused some such replies:
+// both now refuse every reply with a NUL byte, as the WebLogic reader does.
+TEST(TuxReport, NulByteIsRefusedByBothReaders)
+{
+    const std::string good = Report(Server("A", "1", "IDLE"));
+    const std::string nul(1, '\0');
+    for (const std::string& bad : {good + nul + "<", good + nul, "<MONITOR/>" + nul + "junk",
+                                   good.substr(0, 60) + nul + good.substr(60)})
+    {
+        TuxMonitorModel copying;
+        EXPECT_EQ(copying.ParseTuxReport(bad), -1) << bad.size();
+        EXPECT_TRUE(copying.Servers().empty());
+        EXPECT_TRUE(copying.LastUpdate().empty());
+        TuxMonitorModel inPlace;
+        std::string reply = bad;
+        EXPECT_EQ(inPlace.ParseTuxReportInPlace(reply), -1) << bad.size();
+        EXPECT_TRUE(inPlace.Servers().empty());
+    }
+}
+
 TEST(TuxReport, CoreFindAndReasonAreTakenOnce)
 {
     TuxMonitorModel model;
