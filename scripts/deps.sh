@@ -5,6 +5,8 @@ corvane_packages=(
     libwxgtk3.2-dev libwxsqlite3-3.2-dev libsqlite3-dev libpugixml-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth python3 python3-aiosmtpd
+    libssl-dev openssl libcurl4-openssl-dev nlohmann-json3-dev prometheus-cpp-dev
+    prometheus
 )
 # Only for `./test.sh --fuzz`: clang with libFuzzer and the sanitizer runtimes.
 corvane_fuzz_packages=(clang libclang-rt-14-dev)
