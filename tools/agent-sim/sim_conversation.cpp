@@ -19,10 +19,8 @@
 
 namespace
 {
-constexpr int PayloadTimeoutMs = 30000;
 // How long a '^' of unknown kind waits for a length field to follow.
 constexpr int PayloadGuessMs = 200;
-constexpr long MaxPayload = 64L * 1024 * 1024;
 constexpr long long DomainAgeSeconds = 3 * 24 * 3600;
 
 std::mutex g_logMutex;
@@ -33,12 +31,6 @@ void Pause(int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-std::string LengthField(size_t length)
-{
-    char field[32];
-    std::snprintf(field, sizeof field, "%9zu", length);
-    return field;
-}
 } // namespace
 
 bool LoadSimScript(const std::string& dir, SimScript& script, std::string& error)
@@ -79,7 +71,7 @@ bool LoadSimScript(const std::string& dir, SimScript& script, std::string& error
 }
 
 Conversation::Conversation(const SimOptions& options, const SimScript* script, int fd)
-    : m_options(options), m_script(script), m_fd(fd)
+    : m_options(options), m_script(script), m_fd(fd), m_wire(fd)
 {
     m_clock = options.epoch >= 0 ? options.epoch : static_cast<long long>(std::time(nullptr));
 }
@@ -97,54 +89,6 @@ void Conversation::Log(const std::string& text) const
     std::cerr << "corvane-agent-sim [" << m_fd << "] " << text << std::endl;
 }
 
-bool Conversation::WaitReadable(int timeoutMs)
-{
-    pollfd p{m_fd, POLLIN, 0};
-    for (;;)
-    {
-        const int n = ::poll(&p, 1, timeoutMs);
-        if (n > 0)
-            return true;
-        if (n == 0 || errno != EINTR)
-            return false;
-    }
-}
-
-bool Conversation::ReadExactly(size_t n, std::string& out, int timeoutMs)
-{
-    out.clear();
-    while (out.size() < n)
-    {
-        if (!WaitReadable(timeoutMs))
-            return false;
-        char buffer[65536];
-        const ssize_t got = ::recv(m_fd, buffer, std::min(sizeof buffer, n - out.size()), 0);
-        if (got <= 0)
-        {
-            if (got < 0 && errno == EINTR)
-                continue;
-            return false;
-        }
-        out.append(buffer, static_cast<size_t>(got));
-    }
-    return true;
-}
-
-bool Conversation::Send(const std::string& bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size())
-    {
-        const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool Conversation::PayloadFollows(char command)
 {
     if (command == 'a')
@@ -157,25 +101,7 @@ bool Conversation::PayloadFollows(char command)
     // short wait tells a WebLogic start (a console set up for the wrong kind
     // of site, or a script) from a Tuxedo one, and the conversation stays in
     // step either way.
-    if (!WaitReadable(PayloadGuessMs))
-        return false;
-    char next = 0;
-    return ::recv(m_fd, &next, 1, MSG_PEEK) == 1 &&
-           (next == ' ' || next == '-' || next == '+' || (next >= '0' && next <= '9'));
-}
-
-bool Conversation::ReadPayload(std::string& payload)
-{
-    std::string field;
-    if (!ReadExactly(8, field, PayloadTimeoutMs))
-        return false;
-    const long length = std::strtol(field.c_str(), nullptr, 10);
-    if (length <= 0 || length > MaxPayload)
-    {
-        Log("bad payload length field [" + field + "]");
-        return false;
-    }
-    return ReadExactly(static_cast<size_t>(length), payload, PayloadTimeoutMs);
+    return m_wire.LengthFieldFollows(PayloadGuessMs);
 }
 
 std::string Conversation::Answer(char command, const std::string& payload)
@@ -239,65 +165,64 @@ bool Conversation::Reply(const std::string& body)
 {
     const bool faulty = m_replies++ >= m_options.faultAfter;
     if (!faulty)
-        return Send(LengthField(body.size()) + body);
+        return m_wire.Send(AgentWire::LengthField(body.size()) + body);
 
     Pause(m_options.slowMs);
     switch (m_options.badLength)
     {
     case SimOptions::BadLength::NonNumeric:
-        Send("abcdefghi");
+        m_wire.Send("abcdefghi");
         return true;
     case SimOptions::BadLength::Negative:
-        Send("       -1");
+        m_wire.Send("       -1");
         return true;
     case SimOptions::BadLength::Huge:
-        Send("999999999" + body);
+        m_wire.Send("999999999" + body);
         return true;
     case SimOptions::BadLength::None:
         break;
     }
-    const std::string field = LengthField(body.size());
+    const std::string field = AgentWire::LengthField(body.size());
     if (m_options.closeMidReply)
     {
-        Send(field + body.substr(0, body.size() / 2));
+        m_wire.Send(field + body.substr(0, body.size() / 2));
         Log("closing in the middle of a reply");
         return false;
     }
     if (m_options.trickleMs >= 0)
     {
         // The field in two pieces, the body in up to eight.
-        if (!Send(field.substr(0, 4)))
+        if (!m_wire.Send(field.substr(0, 4)))
             return false;
         Pause(m_options.trickleMs);
-        if (!Send(field.substr(4)))
+        if (!m_wire.Send(field.substr(4)))
             return false;
         const size_t piece = std::max<size_t>(1, (body.size() + 7) / 8);
         for (size_t at = 0; at < body.size(); at += piece)
         {
             Pause(m_options.trickleMs);
-            if (!Send(body.substr(at, piece)))
+            if (!m_wire.Send(body.substr(at, piece)))
                 return false;
         }
         return true;
     }
-    return Send(field + body);
+    return m_wire.Send(field + body);
 }
 
 void Conversation::Run()
 {
     for (;;)
     {
-        std::string command;
-        if (!ReadExactly(1, command, -1))
+        char c = 0;
+        if (!m_wire.ReadCommand(c))
             return; // the peer left
-        const char c = command[0];
         switch (c)
         {
         case '[':
             Log("handshake");
             if (m_options.noHandshake)
                 break;
-            if (!Send(m_options.badHandshake ? "]" : "\\"))
+            if (!m_wire.Send(m_options.badHandshake ? "]" : "\\"))
                 return;
             break;
         case '_':
@@ -308,8 +233,12 @@ void Conversation::Run()
         case 'a':
         {
             std::string payload;
-            if (PayloadFollows(c) && !ReadPayload(payload))
+            std::string error;
+            if (PayloadFollows(c) && !m_wire.ReadPayload(payload, error))
+            {
+                Log(error);
                 return;
+            }
             Log(std::string("command ") + c + ", payload " + std::to_string(payload.size()) +
                 " bytes");
             if (!Reply(Answer(c, payload)))

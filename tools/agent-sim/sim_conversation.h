@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent_wire.h"
 #include "sim_options.h"
 #include "tux_domain.h"
 #include "wls_domain.h"
@@ -31,10 +32,6 @@ public:
     void Run();
 
 private:
-    bool ReadExactly(size_t n, std::string& out, int timeoutMs);
-    bool WaitReadable(int timeoutMs);
-    bool Send(const std::string& bytes);
-    bool ReadPayload(std::string& payload);
     bool PayloadFollows(char command);
     std::string Answer(char command, const std::string& payload);
     // false when the conversation ends with this reply
@@ -45,6 +42,7 @@ private:
     const SimOptions& m_options;
     const SimScript* m_script;
     int m_fd;
+    AgentWire m_wire;
     std::unique_ptr<TuxDomain> m_tux;
     std::unique_ptr<WlsDomain> m_wls;
     bool m_v8Layout = false;
