@@ -29,7 +29,7 @@ export NO_AT_BRIDGE=1
 # thread, the panels' scan threads, SMTP's lookup thread and the mail hand-off,
 # the shared scan runner, and the console end to end.
 tsan_tests=(test_common test_agent test_agent_gui test_tuxedo_gui test_weblogic_gui
-    test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui)
+    test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui test_agentd)
 
 # run_suite <build-dir> [ctest args...]: under Xvfb; with sanitizers, every
 # report is also written to <build-dir>/sanitizer-logs/, so that one from a
@@ -76,7 +76,7 @@ case "$mode" in
     configure_only build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=thread \
         -DCORVANE_BENCH=OFF -DCORVANE_FUZZ=OFF
     # test_weblogic_gui and test_e2e_gui also run the stand-in agent.
-    cmake --build build-tsan -j "$(nproc)" --target "${tsan_tests[@]}" corvane-agent-sim
+    cmake --build build-tsan -j "$(nproc)" --target "${tsan_tests[@]}" corvane-agent-sim corvane-agent
     fresh_logs build-tsan
     export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp:log_path=$logs/tsan"
     run_suite build-tsan -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"

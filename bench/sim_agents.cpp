@@ -43,12 +43,21 @@ std::string AgentProcess::ProgramPath()
 
 AgentProcess::AgentProcess(const std::vector<std::string>& args)
 {
+    std::vector<std::string> all = args;
+    all.insert(all.end(), {"--port", "0"});
+    Start(ProgramPath(), all);
+}
+
+AgentProcess::AgentProcess(const std::string& program, std::vector<std::string> args)
+{
+    Start(program, std::move(args));
+}
+
+void AgentProcess::Start(const std::string& program, std::vector<std::string> all)
+{
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
         return;
-    const std::string program = ProgramPath();
-    std::vector<std::string> all = args;
-    all.insert(all.end(), {"--port", "0"});
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (std::string& arg : all)
         argv.push_back(const_cast<char*>(arg.c_str()));

@@ -35,6 +35,8 @@ class AgentProcess
 {
 public:
     explicit AgentProcess(const std::vector<std::string>& args);
+    // Another program that prints its port first (args without the program).
+    AgentProcess(const std::string& program, std::vector<std::string> args);
     ~AgentProcess();
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
@@ -46,6 +48,7 @@ public:
     static std::string ProgramPath();
 
 private:
+    void Start(const std::string& program, std::vector<std::string> all);
     pid_t m_pid = -1;
     unsigned short m_port = 0;
 };

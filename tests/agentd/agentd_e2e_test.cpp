@@ -22,16 +22,7 @@ TEST(AgentdEndToEnd, ConsoleWatchesADomainThroughTheAgent)
     FakeWls fake({"--down", "ManagedServer_1"}, dir);
     AgentUnderTest agent({}, dir, fake);
     ASSERT_GT(agent.Port(), 0);
-    SiteRecord site;
-    site.SiteName = "prod";
-    site.SiteType = "WEBLOGIC";
-    site.SiteIP = "127.0.0.1";
-    site.SitePort = wxString::Format("%u", agent.Port());
-    site.DatabaseFile = "prod.db";
-    site.WlsAdminURL = wxString::Format("%u", fake.Port());
-    site.SiteAuth = "weblogic";
-    site.SitePwd = WlsPassword;
-    site.WlsVer = "WebLogic V10";
+    const SiteRecord site = FakeSite(agent.Port(), fake.Port(), WlsPassword);
     {
         DbAccess db;
         ASSERT_EQ(db.Open(home.File("Corvane.db"), DbAccess::ConfigDb), 1);

@@ -16,19 +16,6 @@
 
 namespace
 {
-SiteRecord Site(unsigned short adminPort, const char* password)
-{
-    SiteRecord s;
-    s.SiteName = "wls";
-    s.SiteType = "WEBLOGIC";
-    s.SiteIP = "127.0.0.1";
-    s.WlsAdminURL = wxString::Format("%u", adminPort);
-    s.SiteAuth = "weblogic";
-    s.SitePwd = password;
-    s.WlsVer = "WebLogic V10";
-    return s;
-}
-
 // A console's link to the agent: Start, then polls, read by the console's parser.
 struct ConsoleLink
 {
@@ -92,7 +79,7 @@ TEST_P(AgentFaults, ReportSaysWhyAndTheLinkStays)
     ASSERT_GT(fake.Port(), 0);
     AgentUnderTest agent(c.agent, Dir(), fake);
     ASSERT_GT(agent.Port(), 0);
-    const SiteRecord site = Site(fake.Port(), c.password);
+    const SiteRecord site = FakeSite(agent.Port(), fake.Port(), c.password);
     ConsoleLink console(agent.Port(), site);
     for (const char command : {'^', ']'})
     {
@@ -132,7 +119,7 @@ TEST(Agentd, ThreadDumpsOfTheNamedServers)
     const std::string dir = ToUtf8(home.Dir());
     FakeWls fake({}, dir);
     AgentUnderTest agent({}, dir, fake);
-    const SiteRecord site = Site(fake.Port(), WlsPassword);
+    const SiteRecord site = FakeSite(agent.Port(), fake.Port(), WlsPassword);
     ConsoleLink console(agent.Port(), site);
     ASSERT_EQ(console.Exchange('^', BuildWlsRequest(site)), 1);
     const wxString lines = JdbcDumpLine("ManagedServer_2", "127.0.0.12", "7003") +
@@ -154,7 +141,7 @@ TEST(Agentd, SeveralConsolesAtOnce)
     TempHome home;
     FakeWls fake({"--servers", "6"}, ToUtf8(home.Dir()));
     AgentUnderTest agent({}, ToUtf8(home.Dir()), fake);
-    const SiteRecord site = Site(fake.Port(), WlsPassword);
+    const SiteRecord site = FakeSite(agent.Port(), fake.Port(), WlsPassword);
     std::vector<std::thread> consoles;
     std::vector<int> whole(4, 0);
     for (int& count : whole)

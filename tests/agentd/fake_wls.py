@@ -1,45 +1,27 @@
 #!/usr/bin/env python3
 """A fake WebLogic admin server: the RESTful management resources corvane-agent
-reads, with HTTP Basic authentication, serving only fields Oracle documents, in
-the shapes it documents:
-
-- Collections are {"items": [...]} and "links=none" drops the links, "fields="
-  keeps only the named fields: "View This Server Runtime Collection",
-  RESTful Domain Runtime Reference for Oracle WebLogic Server 12.2.1.4 and
-  14.1.1 (op-management-weblogic-version-domainruntime-serverruntimes-get), and
-  its example "Verify that the Managed Servers are Running"
-  (serverRuntimes?links=none&fields=name,state -> {"items": [{"state":
-  "RUNNING", "name": "AdminServer"}, ...]}).
-- healthState is an object {"state": "ok", "subsystemName": null,
-  "partitionName": null, "symptoms": []}: the overallHealthState example of
-  "Monitor Servers" (RESTful management services, serverRuntime).
-- domainConfig/servers?fields=name,listenPort -> {"items": [{"name":
-  "AdminServer", "listenPort": 7001}, ...]}: "View Servers and their Listen
-  Port", RESTful Domain Configuration Reference.
-- The fields of each resource are the MBean attributes of the WebLogic MBean
-  Reference with a lower-case first letter (ServerRuntimeMBean:
-  activationTime, healthState, state, name, openSocketsCurrentCount,
-  weblogicVersion, listenAddress, listenPort; JVMRuntimeMBean: heapFreeCurrent,
-  heapFreePercent, heapSizeCurrent, heapSizeMax, javaVendor, javaVersion,
-  javaVMVendor, OSName, OSVersion, threadStackDump; ThreadPoolRuntimeMBean:
-  executeThreadIdleCount, executeThreadTotalCount, completedRequestCount,
-  pendingUserRequestCount, queueLength, standbyThreadCount, throughput;
-  JDBCDataSourceRuntimeMBean: name, state, activeConnectionsCurrentCount,
-  activeConnectionsHighCount, currCapacity, leakedConnectionCount; DomainMBean:
-  name, domainVersion, adminServerName, productionModeEnabled, rootDirectory;
-  ServerMBean: name, listenAddress, listenPort).
-
-Not taken from a documented example, to verify on a live domain: the runtime
-listenAddress as "host/ip", health states other than "ok" in lower case, the
-JDBC state text "Running", throughput as a JSON number with a fraction, and
-the bodies of 401 and 404 answers.
+reads, behind HTTP Basic authentication, with only fields Oracle documents, in
+documented shapes. From Oracle's RESTful Domain Runtime Reference and RESTful
+Domain Configuration Reference for WebLogic Server 12.2.1.4 and 14.1.1:
+- "View This Server Runtime Collection" and the example "Verify that the
+  Managed Servers are Running": serverRuntimes?links=none&fields=name,state ->
+  {"items": [{"state": "RUNNING", "name": "AdminServer"}, ...]}; links=none
+  drops the links, fields= keeps the named fields.
+- "Monitor Servers": a health state is an object {"state": "ok",
+  "subsystemName": null, "partitionName": null, "symptoms": []}.
+- "View Servers and their Listen Port": domainConfig/servers?fields=name,listenPort
+  -> {"items": [{"name": "AdminServer", "listenPort": 7001}, ...]}.
+- Field names are the MBean Reference's attributes with a lower-case first
+  letter (ServerRuntimeMBean, JVMRuntimeMBean incl. threadStackDump,
+  ThreadPoolRuntimeMBean, JDBCDataSourceRuntimeMBean, DomainMBean, ServerMBean).
+Assumed, to verify on a live domain: the runtime listenAddress "host/ip",
+health states other than "ok", the JDBC state "Running", throughput with a
+fraction, and the bodies of 401 and 404 answers.
 
 The password comes from the environment (FAKE_WLS_PASSWORD), never the command
-line. The server checks that it never appears in a request line or a header
-other than Authorization, nor in any process's command line; --stats FILE
-holds what it saw, rewritten after every request.
-
-Prints its port alone on the first line, then serves until killed.
+line; --stats FILE records whether it ever showed in a request line, a header
+other than Authorization, or any process's command line. Prints its port alone
+on the first line, then serves until killed.
 """
 import argparse
 import base64
@@ -63,15 +45,12 @@ class Domain:
         self.down = set(args.down)
         self.boot = 1700000000000
 
-    def index(self, name):
-        return self.names.index(name)
-
     def config_server(self, name):
-        i = self.index(name)
+        i = self.names.index(name)
         return {"name": name, "listenAddress": "wls-%d.example" % i, "listenPort": 7001 + i}
 
     def runtime(self, name):
-        i = self.index(name)
+        i = self.names.index(name)
         return {"name": name, "state": "RUNNING",
                 "healthState": {"state": "ok", "subsystemName": None, "partitionName": None,
                                 "symptoms": []},
@@ -80,7 +59,7 @@ class Domain:
                 "weblogicVersion": "WebLogic Server 14.1.1.0.0", "openSocketsCurrentCount": 3 + i}
 
     def jvm(self, name):
-        i = self.index(name)
+        i = self.names.index(name)
         heap_max = (512 if i == 0 else 1024) * 1048576
         free_percent = 60 - 5 * (i % 8)
         out = {"heapFreeCurrent": heap_max * free_percent // 100, "heapSizeCurrent": heap_max * 3 // 4,
@@ -94,7 +73,7 @@ class Domain:
         return out
 
     def threads(self, name):
-        i = self.index(name)
+        i = self.names.index(name)
         out = {"executeThreadIdleCount": 20 - i, "executeThreadTotalCount": 25,
                "completedRequestCount": 1000 * (i + 1), "pendingUserRequestCount": 0,
                "queueLength": i % 3, "standbyThreadCount": 5, "throughput": 12.5 + i}
@@ -103,7 +82,7 @@ class Domain:
         return out
 
     def pools(self, name):
-        i = self.index(name)
+        i = self.names.index(name)
         items = []
         for p in range(self.args.pools):
             capacity = 10 + p
@@ -127,13 +106,13 @@ class Stats:
         self.password = password
         self.lock = threading.Lock()
         self.data = {"requests": 0, "unauthorized": 0, "password_in_request": 0,
-                     "password_in_cmdline": [], "paths": []}
+                     "password_in_cmdline": []}
 
     def note(self, **changes):
         with self.lock:
             for key, value in changes.items():
                 if isinstance(self.data[key], list):
-                    if value not in self.data[key] and len(self.data[key]) < 500:
+                    if value not in self.data[key]:
                         self.data[key].append(value)
                 else:
                     self.data[key] += value
@@ -168,6 +147,7 @@ def select(obj, query):
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True  # headers and body go in two writes
 
     def log_message(self, fmt, *args):
         pass
@@ -192,7 +172,6 @@ class Handler(BaseHTTPRequestHandler):
             stats.note(password_in_request=1)
         url = urllib.parse.urlsplit(self.path)
         path, query = urllib.parse.unquote(url.path), urllib.parse.parse_qs(url.query)
-        stats.note(paths=path)
         if args.hang:
             time.sleep(60)
             return

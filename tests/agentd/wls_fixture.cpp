@@ -80,3 +80,18 @@ std::string AgentUnderTest::Log() const
 {
     return ReadWhole(m_log);
 }
+
+SiteRecord FakeSite(unsigned short agentPort, unsigned short adminPort, const char* password)
+{
+    SiteRecord s;
+    s.SiteName = "prod";
+    s.SiteType = "WEBLOGIC";
+    s.SiteIP = "127.0.0.1";
+    s.SitePort = wxString::Format("%u", agentPort);
+    s.DatabaseFile = "prod.db";
+    s.WlsAdminURL = wxString::Format("%u", adminPort);
+    s.SiteAuth = "weblogic";
+    s.SitePwd = password;
+    s.WlsVer = "WebLogic V10";
+    return s;
+}

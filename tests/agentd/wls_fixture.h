@@ -1,6 +1,7 @@
 #pragma once
 
 #include "e2e/child_process.h"
+#include "store/records.h"
 
 #include <nlohmann/json.hpp>
 
@@ -41,6 +42,9 @@ private:
     std::unique_ptr<ChildProcess> m_process;
     unsigned short m_port = 0;
 };
+
+// A WebLogic V10 site "prod" whose agent and admin server listen on loopback.
+SiteRecord FakeSite(unsigned short agentPort, unsigned short adminPort, const char* password);
 
 // The certificate and key of 127.0.0.1 (made once per test program).
 std::string TestCertificate(bool key = false);
