@@ -15,6 +15,7 @@
 #include <curl/curl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -106,10 +107,14 @@ int main(int argc, char** argv)
             }
             AgentLog("stopping");
             ::close(listener);
-            std::lock_guard<std::mutex> lock(g_sessionsMutex);
-            for (const int fd : g_sessions)
-                ::shutdown(fd, SHUT_RDWR); // the consoles see the agent go
-            return 0;
+            {
+                std::lock_guard<std::mutex> lock(g_sessionsMutex);
+                for (const int fd : g_sessions)
+                    ::shutdown(fd, SHUT_RDWR); // the consoles see the agent go
+            }
+            // Sessions may still be winding down on their threads: leave
+            // without running destructors under them.
+            std::_Exit(0);
         }
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
