@@ -89,11 +89,9 @@ TEST_P(AgentFaults, ReportSaysWhyAndTheLinkStays)
         EXPECT_EQ(console.model.Jvms().size(), c.jvms);
         for (const char* cause : c.causes)
             EXPECT_NE(console.ErrMsg().find(cause), std::string::npos) << console.ErrMsg();
-        if (c.causes.empty())
-            EXPECT_EQ(console.ErrMsg(), "");
+        EXPECT_TRUE(!c.causes.empty() || console.ErrMsg().empty()) << console.ErrMsg();
     }
-    if (c.servers > c.jvms)
-        EXPECT_EQ(console.model.Servers()[1].State, "SHUTDOWN");
+    EXPECT_TRUE(c.servers == c.jvms || console.model.Servers()[1].State == "SHUTDOWN");
     if (c.servers > 0)
     {
         EXPECT_EQ(console.model.Servers()[0].Health, "HEALTH_OK");
