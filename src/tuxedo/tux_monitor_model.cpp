@@ -245,6 +245,37 @@ std::size_t LineOfOffset(const char* data, std::size_t size, std::ptrdiff_t offs
     return 1 + static_cast<std::size_t>(std::count(data, data + end, '\n'));
 }
 
+// Hash slots for the comparison: FNV-1a over the text's characters.
+std::uint32_t HashText(const wxString& text)
+{
+    std::uint32_t hash = 2166136261u;
+    const wchar_t* p = text.wc_str();
+    for (std::size_t i = 0, n = text.length(); i < n; ++i)
+        hash = (hash ^ static_cast<std::uint32_t>(p[i])) * 16777619u;
+    return hash;
+}
+
+// Empty slots for n entries: a power of two, at least twice n.
+void ResetSlots(std::vector<std::uint32_t>& slots, std::size_t n)
+{
+    std::size_t size = 16;
+    while (size < 2 * n)
+        size *= 2;
+    slots.assign(size, 0);
+}
+
+// Linear probing from the hash: the position of the first slot whose entry
+// (slot - 1) satisfies match, or of the empty slot that ends the run.
+template <class Match>
+std::size_t Probe(const std::vector<std::uint32_t>& slots, std::uint32_t hash, Match match)
+{
+    const std::size_t mask = slots.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots[at] != 0 && !match(slots[at] - 1))
+        at = (at + 1) & mask;
+    return at;
+}
+
 // A NUL byte is never part of XML: the reader would stop short at it and,
 // depending on what follows, take the text before it for the whole report.
 bool HasNulByte(const char* data, std::size_t size)
@@ -458,34 +489,90 @@ void TuxMonitorModel::CompareWith(const TuxAlarmRule& rule)
     if (servers.empty() && m_queues.empty())
         return;
     const TuxServerList& previous = PreviousServers();
-    const std::size_t current = servers.size();
-    for (std::size_t i = 0; i < previous.size(); ++i)
+    if (!previous.empty())
     {
-        const TuxServerRec& before = previous[i];
-        if (i >= current || servers[i].ProcessID != before.ProcessID)
+        // Pair by process id, not by place: the order follows the requests
+        // done, so a server moves whenever another one dies or works. Equal
+        // ids (an agent that sends none reads "N/A") pair up in list order.
+        const std::size_t current = servers.size();
+        ResetSlots(m_pidSlots, current);
+        m_paired.assign(current, 0);
+        for (std::size_t j = 0; j < current; ++j)
+            m_pidSlots[Probe(m_pidSlots, HashText(servers[j].ProcessID),
+                             [](std::uint32_t) { return false; })] = static_cast<std::uint32_t>(j + 1);
+        bool counted = false;
+        for (const TuxServerRec& before : previous)
         {
-            if (current < previous.size() && ContainsText(rule.SvrDied, before.ProgName))
-                NoteAlarmServer(before.ProgName, TuxAlarmDied);
-            continue;
-        }
-        TuxServerRec& now = servers[i];
-        if (now.RqDone != before.RqDone)
-            continue;
-        const bool idle = now.CurrSvc == L"IDLE";
-        if (!idle && ContainsText(rule.LongBusy, before.ProgName))
-        {
-            now.Flags |= TuxBusyLong | TuxAlarmRow;
-            NoteAlarmServer(before.ProgName, TuxAlarmBusy);
-        }
-        if (idle && ContainsText(rule.NoTran, before.ProgName))
-        {
-            now.Flags |= TuxIdleLong | TuxAlarmRow;
-            NoteAlarmServer(before.ProgName, TuxAlarmIdle);
+            const std::uint32_t slot =
+                m_pidSlots[Probe(m_pidSlots, HashText(before.ProcessID),
+                                 [&](std::uint32_t j)
+                                 { return !m_paired[j] && servers[j].ProcessID == before.ProcessID; })];
+            if (slot == 0)
+            {
+                // A restart under a new process id keeps the count: no death.
+                if (ContainsText(rule.SvrDied, before.ProgName))
+                {
+                    if (!counted)
+                        CountProgramNames(previous, servers);
+                    counted = true;
+                    if (FewerRunNow(previous, before.ProgName))
+                        NoteAlarmServer(before.ProgName, TuxAlarmDied);
+                }
+                continue;
+            }
+            m_paired[slot - 1] = 1;
+            TuxServerRec& now = servers[slot - 1];
+            if (now.RqDone != before.RqDone)
+                continue;
+            const bool idle = now.CurrSvc == L"IDLE";
+            if (!idle && ContainsText(rule.LongBusy, before.ProgName))
+            {
+                now.Flags |= TuxBusyLong | TuxAlarmRow;
+                NoteAlarmServer(before.ProgName, TuxAlarmBusy);
+            }
+            if (idle && ContainsText(rule.NoTran, before.ProgName))
+            {
+                now.Flags |= TuxIdleLong | TuxAlarmRow;
+                NoteAlarmServer(before.ProgName, TuxAlarmIdle);
+            }
         }
     }
     // The current array becomes the previous scan as it stands, marks included.
     m_prev = m_cur;
     m_noPrevious = false;
+}
+
+// How many servers of each previous program name ran before and run now,
+// kept under the name's first previous record.
+void TuxMonitorModel::CountProgramNames(const TuxServerList& previous, const TuxServerList& current)
+{
+    ResetSlots(m_nameSlots, previous.size());
+    m_countBefore.assign(previous.size(), 0);
+    m_countNow.assign(previous.size(), 0);
+    for (std::size_t i = 0; i < previous.size(); ++i)
+    {
+        const wxString& name = previous[i].ProgName;
+        std::uint32_t& slot = m_nameSlots[Probe(m_nameSlots, HashText(name), [&](std::uint32_t k)
+                                                { return previous[k].ProgName == name; })];
+        if (slot == 0)
+            slot = static_cast<std::uint32_t>(i + 1);
+        ++m_countBefore[slot - 1];
+    }
+    for (const TuxServerRec& server : current)
+    {
+        const std::uint32_t slot =
+            m_nameSlots[Probe(m_nameSlots, HashText(server.ProgName), [&](std::uint32_t k)
+                              { return previous[k].ProgName == server.ProgName; })];
+        if (slot != 0)
+            ++m_countNow[slot - 1];
+    }
+}
+
+bool TuxMonitorModel::FewerRunNow(const TuxServerList& previous, const wxString& name) const
+{
+    const std::uint32_t slot = m_nameSlots[Probe(m_nameSlots, HashText(name), [&](std::uint32_t k)
+                                                 { return previous[k].ProgName == name; })];
+    return slot != 0 && m_countNow[slot - 1] < m_countBefore[slot - 1];
 }
 
 const TuxServerList& TuxMonitorModel::PreviousServers() const

@@ -80,6 +80,8 @@ public:
 
     // Marks servers that stayed busy or idle and notes died ones; the parse
     // runs it last. Then keeps the current servers as the previous scan.
+    // Servers are paired by process id: a previous one whose process id is
+    // gone died when fewer servers of its program name run now than before.
     void CompareWithPreviousScan();
     // Files a program name under kind 8, 2 or 4 (others ignored); always 1.
     int NoteAlarmServer(const wxString& name, int kind);
@@ -108,6 +110,8 @@ private:
     int ReadReport(const pugi::xml_document& doc, const pugi::xml_parse_result& loaded,
                    const char* data, std::size_t size);
     void CompareWith(const TuxAlarmRule& rule);
+    void CountProgramNames(const TuxServerList& previous, const TuxServerList& current);
+    bool FewerRunNow(const TuxServerList& previous, const wxString& name) const;
 
     mutable std::mutex m_settingsMutex;
     TuxFilter m_filter;
@@ -126,6 +130,15 @@ private:
     TuxClientList m_clients;
     std::vector<std::int16_t> m_keys;
     std::vector<std::uint32_t> m_order;
+
+    // The comparison's hash slots (record index + 1, 0 empty), kept from scan
+    // to scan: current servers by process id, and program names with their
+    // previous and current counts (built only when a watched server is gone).
+    std::vector<std::uint32_t> m_pidSlots;
+    std::vector<std::uint8_t> m_paired;
+    std::vector<std::uint32_t> m_nameSlots;
+    std::vector<std::uint32_t> m_countBefore;
+    std::vector<std::uint32_t> m_countNow;
 
     TuxSystemRec m_system;
     TuxCountRec m_counts;

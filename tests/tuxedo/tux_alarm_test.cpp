@@ -59,15 +59,36 @@ struct CompareCase
     std::vector<wxString> lines;
 };
 
+const std::string kABC = Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}, {"C", "12", "3", "IDLE"}});
+
 const CompareCase kCompareCases[] = {
-    // died only when the current list is shorter
-    {"DiedWhenTheListShrinks", Rule("B", "", ""),
-     Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}), Report({{"A", "10", "5", "IDLE"}}),
-     "A/1", "[ B]  Died!!!", {"[ B]  Died!!!"}},
-    // a new process id with the same count is no death
-    {"PidChangeWithTheSameCount", Rule("A;B", "A;B", "A;B"),
+    // Regression (pairing by place): a death anywhere in the order names only
+    // the dead server, not the live ones that moved up a place.
+    {"DeathAtTheFront", Rule("A;B;C", "", ""), kABC,
+     Report({{"B", "11", "5", "IDLE"}, {"C", "12", "6", "IDLE"}}), "B/1 C/1", "[ A]  Died!!!",
+     {"[ A]  Died!!!"}},
+    {"DeathInTheMiddle", Rule("A;B;C", "", ""), kABC,
+     Report({{"A", "10", "1", "IDLE"}, {"C", "12", "3", "IDLE"}}), "A/1 C/1", "[ B]  Died!!!",
+     {"[ B]  Died!!!"}},
+    {"DeathAtTheEnd", Rule("A;B;C", "", ""), kABC,
+     Report({{"A", "10", "4", "IDLE"}, {"B", "11", "5", "IDLE"}}), "A/1 B/1", "[ C]  Died!!!",
+     {"[ C]  Died!!!"}},
+    // a restart under a new process id with the same count is no death
+    {"RestartWithANewPid", Rule("A;B", "A;B", "A;B"),
      Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}),
      Report({{"A", "12", "1", "IDLE"}, {"B", "11", "3", "IDLE"}}), "A/1 B/1", "", {}},
+    // Regression (pairing by place): A works and moves behind B, which stays
+    // idle with no request done: B is still found idle too long.
+    {"SwappedPlacesStillIdleTooLong", Rule("A;B", "", "A;B"),
+     Report({{"A", "10", "1", "IDLE"}, {"B", "11", "2", "IDLE"}}),
+     Report({{"A", "10", "5", "SVC"}, {"B", "11", "2", "IDLE"}}), "B/21 A/1",
+     "[ B]  Idle Too Long!!!", {"[ B]  Idle Too Long!!!"}},
+    // one of three SVR instances dies while a new X starts: the total count
+    // stays, SVR's falls
+    {"OneOfSeveralInstancesDies", Rule("SVR;X", "", ""),
+     Report({{"SVR", "10", "1", "IDLE"}, {"SVR", "11", "2", "IDLE"}, {"SVR", "12", "3", "IDLE"}}),
+     Report({{"SVR", "10", "4", "IDLE"}, {"SVR", "12", "5", "IDLE"}, {"X", "13", "6", "IDLE"}}),
+     "SVR/1 SVR/1 X/1", "[ SVR]  Died!!!", {"[ SVR]  Died!!!"}},
     // A stays busy and B idle with no request done (0x02/0x04 and the red 0x10); C did work
     {"BusyAndIdleMarks", Rule("", "A;C", "B;C"),
      Report({{"A", "1", "5", "SVC"}, {"B", "2", "6", "IDLE"}, {"C", "3", "7", "IDLE"}}),
