@@ -6,12 +6,17 @@
 #include "common/prompt_gui.h"
 
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/splash.h>
 #include <wx/utils.h>
 
 bool MyApp::OnInit()
 {
     InstallGuiPrompts();
+    // The toolkit's log (a report the readers refuse, from a scan thread) is
+    // never a message box: a Tuxedo panel routes it to CorvaneLog.txt while
+    // it is open, and it goes to standard error otherwise.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
 
     auto* frame = new HalvexFrame(nullptr, wxID_ANY, "Corvane", wxDefaultPosition, wxSize(800, 600),
                                   wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL);

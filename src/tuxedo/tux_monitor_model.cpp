@@ -1,5 +1,6 @@
 #include "tuxedo/tux_monitor_model.h"
 
+#include "common/report_xml.h"
 #include "common/text.h"
 
 #include <wx/log.h>
@@ -239,12 +240,6 @@ private:
     std::size_t m_used = 0;
 };
 
-std::size_t LineOfOffset(const char* data, std::size_t size, std::ptrdiff_t offset)
-{
-    const std::size_t end = std::min<std::size_t>(size, offset > 0 ? offset : 0);
-    return 1 + static_cast<std::size_t>(std::count(data, data + end, '\n'));
-}
-
 // Hash slots for the comparison: FNV-1a over the text's characters.
 std::uint32_t HashText(const wxString& text)
 {
@@ -274,17 +269,6 @@ std::size_t Probe(const std::vector<std::uint32_t>& slots, std::uint32_t hash, M
     while (slots[at] != 0 && !match(slots[at] - 1))
         at = (at + 1) & mask;
     return at;
-}
-
-// A NUL byte is never part of XML: the reader would stop short at it and,
-// depending on what follows, take the text before it for the whole report.
-bool HasNulByte(const char* data, std::size_t size)
-{
-    const void* nul = size ? std::memchr(data, '\0', size) : nullptr;
-    if (nul)
-        wxLogError("XML parsing error: '%s' at line %zu", "NUL byte in the document",
-                   LineOfOffset(data, size, static_cast<const char*>(nul) - data));
-    return nul != nullptr;
 }
 } // namespace
 
@@ -316,35 +300,31 @@ TuxAlarmRule TuxMonitorModel::Rule() const
 
 int TuxMonitorModel::ParseTuxReport(const char* data, std::size_t size)
 {
-    if (HasNulByte(data, size))
+    if (RefuseNulByte(data, size))
         return -1;
     pugi::xml_document doc;
     const pugi::xml_parse_result loaded =
-        doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8);
+        doc.load_buffer(data, size, kReportParseOptions, pugi::encoding_utf8);
     return ReadReport(doc, loaded, data, size);
 }
 
 int TuxMonitorModel::ParseTuxReportInPlace(std::string& reply)
 {
-    if (HasNulByte(reply.data(), reply.size()))
+    if (RefuseNulByte(reply.data(), reply.size()))
         return -1;
     pugi::xml_document doc;
     // An error's line number is then counted in the text as the parse left
     // it, which is close enough for the log.
     const pugi::xml_parse_result loaded = doc.load_buffer_inplace(
-        &reply[0], reply.size(), pugi::parse_default, pugi::encoding_utf8);
+        &reply[0], reply.size(), kReportParseOptions, pugi::encoding_utf8);
     return ReadReport(doc, loaded, reply.data(), reply.size());
 }
 
 int TuxMonitorModel::ReadReport(const pugi::xml_document& doc, const pugi::xml_parse_result& loaded,
                                 const char* data, std::size_t size)
 {
-    if (!loaded)
-    {
-        wxLogError("XML parsing error: '%s' at line %zu", loaded.description(),
-                   LineOfOffset(data, size, loaded.offset));
+    if (!IsOneReport(doc, loaded, data, size))
         return -1;
-    }
     const pugi::xml_node root = doc.document_element();
     if (std::strcmp(root.name(), "MONITOR") != 0)
         return -1;

@@ -1,6 +1,7 @@
 // The WebLogic report parser of WlsModel.
 #include "weblogic/wls_model.h"
 
+#include "common/report_xml.h"
 #include "common/text.h"
 #include "weblogic/wls_request.h"
 
@@ -275,18 +276,6 @@ void ReadJdbc(const pugi::xml_node& node, WlsJdbcRec& rec)
 }
 
 // A conforming reader takes exactly one document element and no text beside it.
-bool SingleDocumentElement(const pugi::xml_document& doc)
-{
-    int elements = 0;
-    for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
-    {
-        if (n.type() == pugi::node_element)
-            ++elements;
-        else if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)
-            return false;
-    }
-    return elements == 1;
-}
 } // namespace
 
 wxString HeapMegabytes(const wxString& bytes)
@@ -339,9 +328,7 @@ int WlsModel::ParseWlsReport(const char* data, std::size_t size)
 {
     try
     {
-        // A NUL byte is never part of XML; the reader would stop short at it
-        // and take the beginning of the text for the whole report.
-        if (!size || std::memchr(data, '\0', size))
+        if (RefuseNulByte(data, size))
             return -1;
         pugi::xml_document doc;
         // The reader works in a copy it may change; the model keeps that copy's
@@ -349,10 +336,9 @@ int WlsModel::ParseWlsReport(const char* data, std::size_t size)
         m_parseBuffer.resize(size + NameSlack);
         std::memcpy(m_parseBuffer.data(), data, size);
         std::memset(m_parseBuffer.data() + size, 0, NameSlack);
-        if (!doc.load_buffer_inplace(m_parseBuffer.data(), size, pugi::parse_default,
-                                     pugi::encoding_utf8))
-            return -1;
-        if (!SingleDocumentElement(doc))
+        const pugi::xml_parse_result loaded = doc.load_buffer_inplace(
+            m_parseBuffer.data(), size, kReportParseOptions, pugi::encoding_utf8);
+        if (!IsOneReport(doc, loaded, data, size))
             return -1;
         const pugi::xml_node root = doc.document_element();
         if (!NameIs(root.name(), "MONITOR"))

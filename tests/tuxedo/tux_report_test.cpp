@@ -3,6 +3,7 @@
 #include "tuxedo/tux_monitor_model.h"
 
 #include "common/text.h"
+#include "support/log_capture.h"
 #include "tux_report_gen.h"
 
 #include <gtest/gtest.h>
@@ -189,23 +190,40 @@ TEST(TuxReport, SiteValuesPersistAcrossReportsThatLackThem)
     EXPECT_EQ(model.LastUpdate(), "later");
 }
 
-// Anything but a well-formed MONITOR document is refused and changes nothing.
+// Anything but one well-formed MONITOR document is refused, changes nothing
+// and leaves the reader's line in the log (a wrong root name is no XML error).
 TEST(TuxReport, RejectedReportChangesNothing)
 {
     TuxMonitorModel model;
     ASSERT_EQ(model.ParseTuxReport(MakeTuxReport({})), 1);
     const TuxServerList servers = model.Servers();
     const wxString date = model.LastUpdate();
-    // names are compared case-sensitively; a cut or unbalanced document is no report
-    for (const std::string& bad : {std::string(), std::string("this is not xml"),
-                                   std::string("<MONITOR>"), std::string("<monitor/>"),
-                                   std::string("<REPORT/>"), std::string("<MONITOR><SERVER></MONITOR>"),
-                                   Report(Server("A", "1", "IDLE")).substr(0, 90)})
+    const std::string one = Report(Server("A", "1", "IDLE"));
+    const std::string mismatch = "XML parsing error: 'Start-end tags mismatch' at line 1";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "XML parsing error: 'No document element found' at line 1"},
+        {"this is not xml", "XML parsing error: 'Text outside the root element' at line 1"},
+        {"<MONITOR>", mismatch},
+        {"<MONITOR><SERVER></MONITOR>", mismatch},
+        {one.substr(0, 90), "XML parsing error: 'Error parsing element attribute' at line 1"},
+        {"<monitor/>", ""}, // names are compared case-sensitively
+        {"<REPORT/>", ""},
+        // Regression: two replies run together were read as one report.
+        {one + "\n" + one, "XML parsing error: 'More than one root element' at line 2"},
+        {"<MONITOR/>\n\njunk", "XML parsing error: 'Text outside the root element' at line 3"},
+    };
+    LogCapture log;
+    for (const auto& [bad, line] : cases)
     {
         EXPECT_EQ(model.ParseTuxReport(bad), -1) << bad;
+        std::string copy = bad;
+        EXPECT_EQ(model.ParseTuxReportInPlace(copy), -1) << bad;
         EXPECT_EQ(model.Servers().size(), servers.size());
         EXPECT_EQ(model.Servers().front().ProcessID, servers.front().ProcessID);
         EXPECT_EQ(model.LastUpdate(), date);
+        const std::vector<std::string> expected =
+            line.empty() ? std::vector<std::string>{} : std::vector<std::string>{line, line};
+        EXPECT_EQ(log.Take(), expected) << bad;
     }
 }
 

@@ -2,6 +2,8 @@
 // is skipped, what persists, and what is refused.
 #include "weblogic/wls_model.h"
 
+#include "support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -210,29 +212,38 @@ TEST(WlsReport, SummarySurvivesAReportWithoutInitBuf)
     EXPECT_EQ(model.Summary().DomainName, "dom");
 }
 
-// Bad input never changes the arrays or the summary: -1 and nothing else.
+// Bad input never changes the arrays or the summary: -1, and the reader's
+// line in the log as the Tuxedo reader writes it (a wrong root name is no
+// XML error).
 TEST(WlsReport, RejectsWhatIsNotAMonitorDocument)
 {
     WlsModel model;
     const std::string good = Monitor("<INITBUF Name=\"dom\"/><ServerRuntime serverName=\"a\"/>");
     Parsed(model, "WebLogic V10", good);
-    const std::string bad[] = {
-        "",
-        "not xml at all",
-        "<MONITOR><ServerRuntime serverName=\"x\"/>",          // truncated
-        good.substr(0, good.size() / 2),                       // cut in the middle
-        "<REPORT><ServerRuntime serverName=\"x\"/></REPORT>", // wrong root
-        "<monitor/>",                                          // case matters
-        "<MONITORS/>",                                         // the whole name
-        "<MONITOR/><MONITOR/>",                                // two roots
-        "<MONITOR><ServerRuntime serverName=\"x\" serverName=\"y\"></MONITOR>",
-        std::string("<MONITOR Date=\"1\"/>\0<x/>", sizeof("<MONITOR Date=\"1\"/>\0<x/>") - 1),
+    const std::string mismatch = "XML parsing error: 'Start-end tags mismatch' at line 1";
+    const std::pair<std::string, std::string> bad[] = {
+        {"", "XML parsing error: 'No document element found' at line 1"},
+        {"not xml at all", "XML parsing error: 'Text outside the root element' at line 1"},
+        {"<MONITOR><ServerRuntime serverName=\"x\"/>", mismatch}, // truncated
+        {good.substr(0, good.size() / 2), "XML parsing error: 'Could not determine tag type' at line 1"},
+        {"<REPORT><ServerRuntime serverName=\"x\"/></REPORT>", ""}, // wrong root
+        {"<monitor/>", ""},                                         // case matters
+        {"<MONITORS/>", ""},                                        // the whole name
+        {"<MONITOR><ServerRuntime serverName=\"x\" serverName=\"y\"></MONITOR>", mismatch},
+        {std::string("<MONITOR Date=\"1\"/>\0<x/>", sizeof("<MONITOR Date=\"1\"/>\0<x/>") - 1),
+         "XML parsing error: 'NUL byte in the document' at line 1"},
+        {good + "\n" + good, "XML parsing error: 'More than one root element' at line 2"},
+        // Regression: text after the root was dropped by the reader and the reply taken.
+        {"<MONITOR/>\n\njunk", "XML parsing error: 'Text outside the root element' at line 3"},
     };
-    for (const std::string& text : bad)
+    LogCapture log;
+    for (const auto& [text, line] : bad)
     {
         EXPECT_EQ(model.ParseWlsReport(text), -1) << text;
         EXPECT_EQ(Servers(model), "a|N/A|N/A|N/A|N/A||");
         EXPECT_EQ(model.Summary().DomainName, "dom");
+        EXPECT_EQ(log.Take(), line.empty() ? std::vector<std::string>{} : std::vector<std::string>{line})
+            << text;
     }
 }
 
