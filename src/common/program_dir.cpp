@@ -25,3 +25,12 @@ wxString ConfigDbPath()
 {
     return ProgramFile("Corvane.db");
 }
+
+bool IsSiteDatabaseFile(const wxString& name)
+{
+    if (name.empty() || name == "." || name == ".." || name.find(wxUniChar(0)) != wxString::npos ||
+        name.find_first_of(wxFileName::GetPathSeparators()) != wxString::npos)
+        return false;
+    const wxString lower = name.Lower();
+    return lower != "corvane.db" && !lower.StartsWith("corvane.db-");
+}

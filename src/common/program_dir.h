@@ -12,3 +12,9 @@ wxString ProgramFile(const wxString& name);
 
 // Full path of the configuration database.
 wxString ConfigDbPath();
+
+// Whether a site's DatabaseFile names a file of its own in the program
+// directory: a plain file name (no path separator, not "." or "..") that is
+// not the configuration database nor one of SQLite's files beside it, in any
+// letter case. Only such a file is opened or deleted as a site database.
+bool IsSiteDatabaseFile(const wxString& name);

@@ -1,8 +1,10 @@
 #include "dialogs/halvex_new_site_dlg.h"
 
+#include "common/program_dir.h"
 #include "common/prompt.h"
 
 #include <wx/choice.h>
+#include <wx/filename.h>
 #include <wx/textctrl.h>
 
 const wxString HalvexNewSiteDlg::VersionTable[] = {"WebLogic V8", "WebLogic V9", "WebLogic V10",
@@ -89,6 +91,15 @@ void HalvexNewSiteDlg::OnOK(wxCommandEvent&)
     if (webLogic && (m_consoleUser->GetValue().empty() || m_consolePort->GetValue().empty()))
     {
         ShowMessage("WebLogic User/Pwd  or Admin URL not set!!");
+        return;
+    }
+    // A new site's database file is named after it: it must stay a file of
+    // its own beside the program (a site "Corvane" would be Corvane.db).
+    if (m_editing == 0 && !IsSiteDatabaseFile(m_name->GetValue() + ".db"))
+    {
+        ShowMessage(wxString::Format("The Name can't contain %s or be Corvane: its database file "
+                                     "[%s] must be a file of its own in the program directory!!",
+                                     wxFileName::GetPathSeparators(), m_name->GetValue() + ".db"));
         return;
     }
 

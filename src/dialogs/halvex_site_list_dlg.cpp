@@ -100,7 +100,8 @@ void HalvexSiteListDlg::OnModify(wxCommandEvent&)
         return;
     const SiteRecord edited = editor.GetSite();
     const SiteRecord old = m_sites[m_selected];
-    m_db.DeleteSite(old, false);
+    if (m_db.DeleteSite(old, false) < 0)
+        return; // the store said why; nothing changed
     if (m_db.InsertSite(edited) != 1)
         m_db.InsertSite(old); // the store reported why; the site must not vanish
     Refresh();
@@ -115,8 +116,10 @@ void HalvexSiteListDlg::OnDelete(wxCommandEvent&)
     }
     if (ShowMessage("Are you sure you want to DELETE this site?", "Halvex", wxYES_NO, this) != wxYES)
         return;
+    // The list follows the store: a refused delete (reported) keeps the row.
+    if (m_db.DeleteSite(m_sites[m_selected], m_deleteDb->GetValue()) < 0)
+        return;
     m_list->DeleteItem(m_selected);
-    m_db.DeleteSite(m_sites[m_selected], m_deleteDb->GetValue());
     m_sites.erase(m_sites.begin() + m_selected);
     m_selected = -1;
 }

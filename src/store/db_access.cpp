@@ -225,18 +225,6 @@ bool SomethingExistsAt(const wxString& path)
     return errno != ENOENT; // e.g. an unsearchable folder: let the open report it
 }
 
-// A site's database file is removed only from inside the program directory.
-bool EscapesProgramDir(const wxString& name)
-{
-    const wxFileName file(name);
-    for (const wxString& dir : file.GetDirs())
-    {
-        if (dir == "..")
-            return true;
-    }
-    return file.GetFullName() == ".." || file.GetFullName() == ".";
-}
-
 void ReportError(const wxString& text)
 {
     ShowMessage(text, "Message", wxOK | wxCENTRE);
@@ -557,7 +545,7 @@ int DbAccess::InsertSite(const SiteRecord& site)
 int DbAccess::DeleteSite(const SiteRecord& site, bool removeDatabaseFile)
 {
     bool deleted = false;
-    const int changed = m_impl->ConfigWork(0,
+    const int changed = m_impl->ConfigWork(-1,
                                            [&](wxSQLite3Database& db)
                                            {
                                                wxSQLite3Statement s =
@@ -567,8 +555,7 @@ int DbAccess::DeleteSite(const SiteRecord& site, bool removeDatabaseFile)
                                                deleted = true;
                                                return n;
                                            });
-    if (deleted && removeDatabaseFile && !site.DatabaseFile.empty() &&
-        !EscapesProgramDir(site.DatabaseFile))
+    if (deleted && removeDatabaseFile && IsSiteDatabaseFile(site.DatabaseFile))
     {
         const wxString file = ProgramFile(site.DatabaseFile);
         if (wxFileName::FileExists(file))
@@ -753,6 +740,17 @@ bool DbAccess::RecordWlsScan(const WlsServerList& servers, const WlsJvmList& jvm
             InsertRows(db, kInsertWlsJdbc, pools, recTime);
             transaction.Commit();
         });
+}
+
+int OpenSiteDatabase(DbAccess& db, const SiteRecord& site)
+{
+    if (IsSiteDatabaseFile(site.DatabaseFile))
+        return db.Open(ProgramFile(site.DatabaseFile), DbAccess::SiteDb);
+    ReportError(wxString::Format("The database file [%s] of site [%s] is not a file of its own in "
+                                 "the program directory: it is not opened, and the site's alarm "
+                                 "rule and history are not used!",
+                                 site.DatabaseFile, site.SiteName));
+    return -1;
 }
 
 int LoadActionSettingsInto(ActionSettings& settings)

@@ -53,9 +53,10 @@ public:
     int LoadSites(); // -1 when SiteList is missing, else 1
     std::vector<SiteRecord> Sites() const;
     int InsertSite(const SiteRecord& site); // rows changed
-    // Removes ProgramFile(DatabaseFile) when asked (never a path leading out of
-    // the program directory).
-    int DeleteSite(const SiteRecord& site, bool removeDatabaseFile); // rows changed
+    // Removes ProgramFile(DatabaseFile) when asked, only when that is a site
+    // database of its own (IsSiteDatabaseFile). Rows changed, -1 when the
+    // store refused (reported): the site is still there.
+    int DeleteSite(const SiteRecord& site, bool removeDatabaseFile);
 
     // Alarm rules (site database): -1 when the table is missing, else rows read
     int LoadTuxRule(const wxString& siteName);
@@ -95,6 +96,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// A panel's open of its site's database: ProgramFile(DatabaseFile) as a site
+// database when IsSiteDatabaseFile says it is one; otherwise a message says
+// why and nothing is opened (-1).
+int OpenSiteDatabase(DbAccess& db, const SiteRecord& site);
 
 // The short-lived loader of the panels: reads ActionSet from Corvane.db with
 // an access object of its own and copies it into settings when a row exists.

@@ -146,7 +146,7 @@ void HalvexPanel::SetSite(const SiteRecord& site)
     m_site = site;
     if (m_db.IsOpen())
         m_db.Close();
-    m_db.Open(ProgramFile(site.DatabaseFile), DbAccess::SiteDb);
+    OpenSiteDatabase(m_db, site);
     if (m_db.LoadTuxRule(site.SiteName) > 0)
         m_model.SetRule(m_db.TuxRule());
 }

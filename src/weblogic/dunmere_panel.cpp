@@ -139,7 +139,7 @@ void DunmerePanel::SetSite(const SiteRecord& site)
     m_model.SetSite(site);
     if (m_db.IsOpen())
         m_db.Close();
-    m_db.Open(ProgramFile(site.DatabaseFile), DbAccess::SiteDb);
+    OpenSiteDatabase(m_db, site);
     if (m_db.LoadWlsRule(site.SiteName) > 0)
         m_model.SetRule(m_db.WlsRule());
 }

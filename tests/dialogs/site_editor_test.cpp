@@ -70,13 +70,24 @@ TEST(SiteEditor, ValidationMessagesComeInOrderAndKeepTheDialogOpen)
                                 Click(editor.m_ok); // console port still empty
                                 stillOpen = editor.IsModal();
                                 editor.m_consolePort->ChangeValue("7001");
+                                // Regression: names whose database file is not its own
+                                for (const char* name : {"CorVane", "../x"})
+                                {
+                                    editor.m_name->ChangeValue(name);
+                                    Click(editor.m_ok);
+                                }
+                                editor.m_name->ChangeValue("alpha");
                                 Click(editor.m_ok); // the password plays no part
                             });
     EXPECT_EQ(rc, 1);
     EXPECT_TRUE(stillOpen);
     const std::vector<wxString> expected = {
         "Must Input Name!!", "IP and PORT not set!!", "IP and PORT not set!!",
-        "WebLogic User/Pwd  or Admin URL not set!!", "WebLogic User/Pwd  or Admin URL not set!!"};
+        "WebLogic User/Pwd  or Admin URL not set!!", "WebLogic User/Pwd  or Admin URL not set!!",
+        "The Name can't contain / or be Corvane: its database file [CorVane.db] must be a file of "
+        "its own in the program directory!!",
+        "The Name can't contain / or be Corvane: its database file [../x.db] must be a file of its "
+        "own in the program directory!!"};
     EXPECT_EQ(prompts.Texts(), expected);
     for (const MessageRequest& m : prompts.Messages())
         EXPECT_EQ(m.caption, "Message");

@@ -11,6 +11,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/textctrl.h>
+#include <wx/wxsqlite3.h>
 
 namespace
 {
@@ -211,6 +212,31 @@ TEST_F(SiteListTest, DeleteAsksAndRemovesTheDatabaseFileOnlyWhenTicked)
     EXPECT_TRUE(home.Exists("alpha.db"));
     EXPECT_FALSE(home.Exists("beta.db"));
     EXPECT_TRUE(StoredNames().empty());
+}
+
+// Regression: Delete took the row off the list even when the store refused.
+TEST_F(SiteListTest, DeleteTheStoreRefusesKeepsTheRow)
+{
+    Store({Site("alpha")});
+    {
+        wxSQLite3Database raw;
+        raw.Open(ConfigDbPath());
+        raw.ExecuteUpdate("create trigger keep before delete on SiteList "
+                          "begin select raise(abort, 'kept'); end");
+    }
+    SiteList list;
+    RunModal(list,
+             [&]
+             {
+                 list.Select(0);
+                 prompts.Answer(wxYES);
+                 Click(list.m_delete);
+                 EXPECT_EQ(list.Names(), std::vector<wxString>{"alpha"});
+                 list.EndModal(wxID_CANCEL);
+             });
+    ASSERT_EQ(prompts.Texts().size(), 2u);
+    EXPECT_TRUE(prompts.Texts()[1].Contains("kept")) << prompts.Texts()[1];
+    EXPECT_EQ(StoredNames(), std::vector<wxString>{"alpha"});
 }
 
 TEST_F(SiteListTest, ConnectEndsWithTheSelectedSite)

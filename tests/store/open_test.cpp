@@ -113,7 +113,7 @@ void ExpectQuietFailures(DbAccess& db)
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(db.LoadSites(), -1);
     EXPECT_EQ(db.InsertSite(SiteRecord{}), 0);
-    EXPECT_EQ(db.DeleteSite(SiteRecord{}, false), 0);
+    EXPECT_EQ(db.DeleteSite(SiteRecord{}, false), -1);
     EXPECT_EQ(db.LoadTuxRule("s"), -1);
     EXPECT_EQ(db.SaveTuxRule(TuxAlarmRule{}), 0);
     EXPECT_EQ(db.LoadWlsRule("s"), -1);

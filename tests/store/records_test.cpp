@@ -88,20 +88,40 @@ TEST_F(OpenStoreTest, DeleteRemovesTheDatabaseFileOnlyWhenAsked)
     EXPECT_TRUE(m_prompts.Messages().empty());
 }
 
-// A DatabaseFile reaching out of the program directory must not delete
-// anything outside it.
-TEST_F(OpenStoreTest, DeleteNeverRemovesFilesOutsideTheProgramDirectory)
+// Regression: a DatabaseFile that is not a site database of its own (the
+// configuration database in any case, a path, one leading out of the
+// program directory) is never opened nor deleted as one; the row still goes.
+TEST_F(OpenStoreTest, ForeignDatabaseFilesAreNeverOpenedOrDeleted)
 {
     TempHome elsewhere; // a sibling folder under /tmp
-    const wxString victim = elsewhere.File("victim.db");
-    WriteFileBytes(victim, "not ours");
+    WriteFileBytes(elsewhere.File("victim.db"), "not ours");
     wxSetEnv("CORVANE_HOME", m_home.Dir());
-
-    SiteRecord site = MakeSite("evil");
-    site.DatabaseFile = "../" + wxFileName(elsewhere.Dir()).GetFullName() + "/victim.db";
-    ASSERT_EQ(m_config.InsertSite(site), 1);
-    EXPECT_EQ(m_config.DeleteSite(site, true), 1);
-    EXPECT_TRUE(wxFileExists(victim));
+    wxMkdir(m_home.File("sub"));
+    WriteFileBytes(m_home.File("sub/x.db"), "not ours");
+    const wxString outside = "../" + wxFileName(elsewhere.Dir()).GetFullName() + "/victim.db";
+    for (const wxString& file : std::vector<wxString>{"Corvane.db", "CORVANE.db", "corvane.db-journal",
+                                                      "sub/x.db", "..", outside, ""})
+    {
+        SiteRecord site = MakeSite("foreign");
+        site.DatabaseFile = file;
+        ASSERT_EQ(m_config.InsertSite(site), 1);
+        m_prompts.Clear();
+        DbAccess db;
+        EXPECT_EQ(OpenSiteDatabase(db, site), -1) << file;
+        EXPECT_FALSE(db.IsOpen());
+        EXPECT_EQ(m_prompts.Texts(),
+                  std::vector<wxString>{"The database file [" + file + "] of site [foreign] is not a "
+                                        "file of its own in the program directory: it is not "
+                                        "opened, and the site's alarm rule and history are not used!"});
+        EXPECT_EQ(m_config.DeleteSite(site, true), 1) << file;
+    }
+    EXPECT_EQ(ReadFileBytes(elsewhere.File("victim.db")), "not ours");
+    EXPECT_EQ(ReadFileBytes(m_home.File("sub/x.db")), "not ours");
+    EXPECT_EQ(m_config.LoadSites(), 1) << "Corvane.db is still there";
+    EXPECT_FALSE(m_home.Exists("CORVANE.db"));
+    DbAccess own;
+    EXPECT_EQ(OpenSiteDatabase(own, MakeSite("own")), 1);
+    EXPECT_TRUE(m_home.Exists("own.db"));
 }
 
 TEST_F(OpenStoreTest, RulesRoundTripWithFlagsInTheirOwnColumns)
