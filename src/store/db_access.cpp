@@ -217,12 +217,40 @@ int ReadLastRow(wxSQLite3ResultSet rows, std::initializer_list<wxString*> fields
     return count;
 }
 
-bool SomethingExistsAt(const wxString& path)
+// A missing file is made anew, and so is an empty one: what a crash while a
+// file was being made by an older copy leaves (SQLite would take it for a
+// database without tables).
+bool MissingOrEmpty(const wxString& path)
 {
     struct stat st;
     if (::stat(path.fn_str(), &st) == 0)
-        return true;
-    return errno != ENOENT; // e.g. an unsearchable folder: let the open report it
+        return S_ISREG(st.st_mode) && st.st_size == 0;
+    return errno == ENOENT; // e.g. an unsearchable folder: let the open report it
+}
+
+// A new file is built under a temporary name beside its place and put there
+// whole (PublishNewFile), so a crash never leaves a half-made file under the
+// real name. Owner-only from the start: it will hold clear-text passwords.
+wxString MakeTemporaryFile(const wxString& path)
+{
+    std::string name = std::string(path.fn_str()) + ".new-XXXXXX";
+    const int fd = ::mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0)
+        return wxString();
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return wxString(name.c_str(), *wxConvFileName);
+}
+
+// Puts the built file at path unless another connection made a real one
+// meanwhile (then that one is kept); an empty file there is replaced.
+void PublishNewFile(const wxString& temporary, const wxString& path)
+{
+    const std::string from(temporary.fn_str()), to(path.fn_str());
+    // A file system without hard links gets the rename alone.
+    if (::link(from.c_str(), to.c_str()) != 0 && (errno != EEXIST || MissingOrEmpty(path)))
+        ::rename(from.c_str(), to.c_str());
+    ::unlink(from.c_str());
 }
 
 void ReportError(const wxString& text)
@@ -385,7 +413,7 @@ int DbAccess::Open(const wxString& pathIn, int kind)
         path = absolute.GetFullPath();
     }
 
-    bool created = false;
+    wxString temporary; // the new file being built, when there was none
     {
         std::lock_guard<std::mutex> lock(m_impl->mutex);
         if (m_impl->Ready())
@@ -399,20 +427,13 @@ int DbAccess::Open(const wxString& pathIn, int kind)
             }
         }
         m_impl->path = path;
-        if (!SomethingExistsAt(path))
-        {
-            // Owner-only from the start: the file will hold clear-text passwords.
-            const int fd = ::open(path.fn_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0)
-            {
-                ::close(fd);
-                created = true;
-            }
-            // Otherwise the open below fails and reports SQLite's own message.
-        }
+        // When no file can be made there, the open below fails and reports
+        // SQLite's own message.
+        if (MissingOrEmpty(path))
+            temporary = MakeTemporaryFile(path);
     }
 
-    if (created)
+    if (!temporary.empty())
         ShowMessage(wxString::Format("Can't find database [%s]!, will create a new one!", path),
                     "Message", wxOK | wxCENTRE);
 
@@ -421,17 +442,18 @@ int DbAccess::Open(const wxString& pathIn, int kind)
         std::lock_guard<std::mutex> lock(m_impl->mutex);
         try
         {
-            if (created)
+            if (!temporary.empty())
             {
                 try
                 {
-                    CreateSchema(path, kind);
+                    CreateSchema(temporary, kind);
                 }
                 catch (const wxSQLite3Exception&)
                 {
-                    wxRemoveFile(path);
+                    wxRemoveFile(temporary);
                     throw;
                 }
+                PublishNewFile(temporary, path);
             }
             wxSQLite3Database& db = *m_impl->database;
             db.Open(path, wxEmptyString, WXSQLITE_OPEN_READWRITE);

@@ -4,6 +4,7 @@
 
 #include "common/program_dir.h"
 
+#include <wx/dir.h>
 #include <wx/filefn.h>
 
 #include <sys/stat.h>
@@ -163,6 +164,49 @@ TEST_F(StoreTest, CreationMessageNamesTheFullPathOnce)
     DbAccess again;
     ASSERT_EQ(again.Open(SitePath("Alpha.db"), DbAccess::SiteDb), 1);
     EXPECT_EQ(m_prompts.Messages().size(), 1u);
+}
+
+// Regression: a crash while a new file was made left a 0-byte file that
+// every later open took for a database without tables. A new file appears
+// under its name only whole, and an empty one is made anew.
+TEST_F(StoreTest, NewFilesAppearWholeAndEmptyOnesAreMadeAnew)
+{
+    struct Case
+    {
+        wxString file;
+        int kind;
+        const std::vector<Table>& tables;
+        bool emptyBefore;
+    };
+    for (const Case& c : {Case{"Corvane.db", DbAccess::ConfigDb, kConfigTables, false},
+                          Case{"Corvane.db", DbAccess::ConfigDb, kConfigTables, true},
+                          Case{"site.db", DbAccess::SiteDb, kSiteTables, false},
+                          Case{"site.db", DbAccess::SiteDb, kSiteTables, true}})
+    {
+        SCOPED_TRACE(c.file + (c.emptyBefore ? " empty" : " missing"));
+        TempHome home;
+        const wxString path = home.File(c.file);
+        if (c.emptyBefore)
+            WriteFileBytes(path, "");
+        // What a crash during the creation notice would leave.
+        std::string duringNotice = "unset";
+        const MessageHandler before = SetMessageHandler(
+            [&](const MessageRequest&)
+            {
+                duringNotice = home.Exists(c.file) ? ReadFileBytes(path) : "missing";
+                return wxOK;
+            });
+        DbAccess db;
+        const int opened = db.Open(path, c.kind);
+        SetMessageHandler(before);
+        ASSERT_EQ(opened, 1);
+        EXPECT_EQ(duringNotice, c.emptyBefore ? "" : "missing");
+        ExpectSchema(path, c.tables);
+        EXPECT_EQ(FileMode(path), 0600u);
+        wxArrayString files;
+        wxDir::GetAllFiles(home.Dir(), &files);
+        EXPECT_EQ(files.size(), 1u) << "no temporary file left";
+    }
 }
 
 TEST_F(StoreTest, ExistingFileIsUsedUnchanged)
