@@ -1,5 +1,7 @@
 #include "alarm/action_dlg.h"
 
+#include "common/window_fit.h"
+
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
@@ -67,7 +69,7 @@ ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, con
     top->Add(m_buttons, 0, wxEXPAND | border, 5);
 
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
     Centre(wxBOTH);
 
     Bind(wxEVT_INIT_DIALOG, &ActionDlg::OnInitDialog, this);

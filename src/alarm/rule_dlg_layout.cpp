@@ -1,5 +1,7 @@
 #include "alarm/rule_dlg_layout.h"
 
+#include "common/window_fit.h"
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/sizer.h>
@@ -93,5 +95,5 @@ void EndRuleLayout(wxDialog* dialog, RuleLayout& layout)
     layout.buttons->AddButton(layout.cancel);
     layout.buttons->Realize();
     top->Add(layout.buttons, 0, wxEXPAND | wxALL, 5);
-    dialog->Layout();
+    GrowToFit(dialog);
 }

@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 
 #include "common/ids.h"
+#include "common/window_fit.h"
 
 #include <wx/button.h>
 #include <wx/hyperlink.h>
@@ -44,5 +45,5 @@ AboutDlg::AboutDlg(wxWindow* parent, wxWindowID id, const wxString& title, const
     buttons->Realize();
     top->Add(buttons, 0, wxEXPAND | wxALL, 5);
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
 }

@@ -2,7 +2,7 @@
 
 #include "app/about_dlg.h"
 
-// The About box: shown modeless, a new one for every command.
+// The About box: shown modeless, a new one for every command, gone once closed.
 class HalvexAbout : public AboutDlg
 {
 public:

@@ -20,6 +20,8 @@
 
 namespace
 {
+const char* const ToolbarPaneName = "tb";
+
 // The two lines of text on the main window's free background.
 void DrawBackgroundText(wxDC& dc, const wxFont& font)
 {
@@ -88,14 +90,18 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
     m_toolBar->SetToolLongHelp(CorvaneId::ToolDatabase, "Setting for database.");
     m_toolBar->Realize();
 
+    // The toolbar carries Quit: it has no close button, and once floated it
+    // can be dragged back to the top.
     m_mgr.AddPane(m_toolBar, wxAuiPaneInfo()
-                                 .Name("tb")
+                                 .Name(ToolbarPaneName)
                                  .Caption("Toolbar")
                                  .ToolbarPane()
                                  .Top()
                                  .Gripper()
                                  .Resizable()
-                                 .Dockable(false));
+                                 .Dockable(false)
+                                 .TopDockable(true)
+                                 .CloseButton(false));
     m_mgr.Update();
 }
 
@@ -151,6 +157,12 @@ void HalvexFrame::OnExit(wxCommandEvent&)
 
 void HalvexFrame::OnPaneClose(wxAuiManagerEvent& event)
 {
+    // A floating toolbar's frame can still be closed by the window manager.
+    if (event.GetPane()->name == ToolbarPaneName)
+    {
+        event.Veto();
+        return;
+    }
     if (ShowMessage("Are you sure you want to stop monitoring and close this site?", "Corvane",
                     wxYES_NO, this) != wxYES)
         event.Veto();
@@ -231,11 +243,17 @@ bool HalvexFrame::OpenSite(const SiteRecord& site)
                                  .Caption(name)
                                  .TopDockable(false)
                                  .Float()
+                                 .MinSize(panel->GetMinSize())
                                  .DestroyOnClose(true)
                                  .CloseButton(true)
                                  .MaximizeButton(true)
                                  .PinButton(true));
     }
+    const wxSize panelSize = panel ? panel->GetSize() : wxSize();
     m_mgr.Update();
+    // The floating frame fits itself to the pane's smallest size; the panel
+    // starts at its own size, which shows every control.
+    if (panel && m_mgr.GetPane(name).frame)
+        m_mgr.GetPane(name).frame->SetClientSize(panelSize);
     return panel != nullptr;
 }

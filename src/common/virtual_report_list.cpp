@@ -15,6 +15,9 @@ VirtualReportList::VirtualReportList(wxWindow* parent, wxWindowID id, const wxPo
     : wxListCtrl(parent, id, pos, size, style | wxLC_REPORT | wxLC_VIRTUAL)
 {
     m_redAttr.SetTextColour(*wxRED);
+    // The list scrolls: its columns must not widen the panel, nor its rows
+    // lengthen it.
+    SetMinSize(wxSize(160, 60));
 }
 
 void VirtualReportList::SetSource(CellText text, RowRed red)
@@ -30,8 +33,44 @@ void VirtualReportList::ShowRows(long rows)
     Refresh();
 }
 
+int VirtualReportList::CharWidth(wxUniChar c)
+{
+    const wxUniChar::value_type code = c.GetValue();
+    if (code < m_asciiWidths.size() && m_asciiWidths[code] >= 0)
+        return m_asciiWidths[code];
+    if (code >= m_asciiWidths.size())
+    {
+        auto found = m_otherWidths.find(code);
+        if (found != m_otherWidths.end())
+            return found->second;
+    }
+    const int width = GetTextExtent(wxString(c)).x;
+    if (code < m_asciiWidths.size())
+        m_asciiWidths[code] = width;
+    else
+        m_otherWidths.emplace(code, width);
+    return width;
+}
+
+int VirtualReportList::DrawnWidth(const wxString& text)
+{
+    int width = 0;
+    for (wxUniChar c : text)
+        width += CharWidth(c);
+    return width;
+}
+
 void VirtualReportList::AutoSizeColumns()
 {
+    // Widths are summed from each character's width, measured once per font:
+    // measuring every cell of a large domain through the toolkit would cost
+    // far more than the rest of the refill.
+    if (!m_measuredFont.IsSameAs(GetFont()))
+    {
+        m_measuredFont = GetFont();
+        m_asciiWidths.fill(-1);
+        m_otherWidths.clear();
+    }
     const long rows = GetItemCount();
     const int columns = GetColumnCount();
     for (int c = 0; c < columns; ++c)
@@ -41,18 +80,21 @@ void VirtualReportList::AutoSizeColumns()
         GetColumn(c, header);
         int width = GetTextExtent(header.GetText()).x + kHeaderMargin;
         long widest = -1;
-        size_t widestLength = 0;
+        int widestSum = 0;
         for (long r = 0; r < rows; ++r)
         {
-            const size_t length = m_text(r, c).length();
-            if (widest < 0 || length > widestLength)
+            const int sum = DrawnWidth(m_text(r, c));
+            if (widest < 0 || sum > widestSum)
             {
                 widest = r;
-                widestLength = length;
+                widestSum = sum;
             }
         }
+        // The widest text measured whole as well: kerning and shaping can
+        // make it wider than its characters' sum.
         if (widest >= 0)
-            width = std::max(width, GetTextExtent(m_text(widest, c)).x + kCellMargin);
+            width = std::max(
+                {width, widestSum + kCellMargin, GetTextExtent(m_text(widest, c)).x + kCellMargin});
         SetColumnWidth(c, width);
     }
 }

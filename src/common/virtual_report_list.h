@@ -2,7 +2,9 @@
 
 #include <wx/listctrl.h>
 
+#include <array>
 #include <functional>
+#include <unordered_map>
 
 // A report-mode list control in virtual mode over records that its panel
 // keeps: the panel hands it a cell reader and a row-colour test and tells it
@@ -26,7 +28,8 @@ public:
     // of its header and its widest text.
     void ShowRows(long rows);
 
-    // Measures only the longest text of each column, not every row.
+    // Sizes every column to the larger of its header and the drawn width of
+    // its widest text.
     void AutoSizeColumns();
 
     // What the list shows in a cell, and whether the row is red.
@@ -41,4 +44,11 @@ private:
     CellText m_text;
     RowRed m_red;
     mutable wxItemAttr m_redAttr;
+
+    int CharWidth(wxUniChar c);
+    int DrawnWidth(const wxString& text);
+    // Drawn character widths in the list's font (-1: not measured yet).
+    wxFont m_measuredFont;
+    std::array<int, 128> m_asciiWidths{};
+    std::unordered_map<wxUniChar::value_type, int> m_otherWidths;
 };

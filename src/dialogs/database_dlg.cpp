@@ -1,5 +1,7 @@
 #include "dialogs/database_dlg.h"
 
+#include "common/window_fit.h"
+
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/statline.h>
@@ -24,7 +26,7 @@ DatabaseDlg::DatabaseDlg(wxWindow* parent, wxWindowID id, const wxString& title,
     buttons->Realize();
     top->Add(buttons, 0, wxEXPAND | wxALL, 5);
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
 
     Bind(wxEVT_INIT_DIALOG, &DatabaseDlg::OnInitDialog, this);
 }

@@ -1,8 +1,14 @@
 #include "dialogs/halvex_database_dlg.h"
 
 #include "common/program_dir.h"
+#include "common/window_fit.h"
 
 #include <wx/textctrl.h>
+
+HalvexDatabaseDlg::HalvexDatabaseDlg(wxWindow* parent) : DatabaseDlg(parent)
+{
+    DestroyWhenDismissed(this);
+}
 
 void HalvexDatabaseDlg::OnInitDialog(wxInitDialogEvent&)
 {

@@ -1,5 +1,7 @@
 #include "dialogs/new_site_dlg.h"
 
+#include "common/window_fit.h"
+
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/settings.h>
@@ -87,7 +89,7 @@ NewSiteDlg::NewSiteDlg(wxWindow* parent, wxWindowID id, const wxString& title, c
     top->Add(buttons, 0, wxEXPAND | wxALL, 5);
 
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
     Centre(wxBOTH);
 
     Bind(wxEVT_INIT_DIALOG, &NewSiteDlg::OnInitDialog, this);

@@ -1,5 +1,7 @@
 #include "dialogs/site_list_dlg.h"
 
+#include "common/window_fit.h"
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/sizer.h>
@@ -12,6 +14,8 @@ SiteListDlg::SiteListDlg(wxWindow* parent, wxWindowID id, const wxString& title,
     auto* top = new wxBoxSizer(wxVERTICAL);
     m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                             wxLC_REPORT | wxLC_HRULES | wxLC_VRULES);
+    // The list scrolls: its columns must not widen the dialog.
+    m_list->SetMinSize(wxSize(200, 60));
     top->Add(m_list, 1, wxEXPAND | wxALL, 5);
     m_line = new wxStaticLine(this, wxID_ANY);
     top->Add(m_line, 0, wxEXPAND | wxLEFT | wxRIGHT, 5);
@@ -31,7 +35,7 @@ SiteListDlg::SiteListDlg(wxWindow* parent, wxWindowID id, const wxString& title,
     top->Add(row, 0, wxEXPAND);
 
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
 
     Bind(wxEVT_INIT_DIALOG, &SiteListDlg::OnInitDialog, this);
     m_list->Bind(wxEVT_LIST_ITEM_SELECTED, &SiteListDlg::OnItemSelected, this);

@@ -9,6 +9,7 @@
 #include "common/program_dir.h"
 #include "common/scan_history.h"
 #include "common/virtual_report_list.h"
+#include "common/window_fit.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -95,6 +96,7 @@ HalvexPanel::HalvexPanel(wxWindow* parent, AgentLink::Timeouts timeouts)
     { return SendAlarmMail(settings, text); };
     LoadActionSettingsInto(m_settings);
     SetupColumns();
+    GrowToFit(this); // the summary rows are in now
     m_link.SetEventTarget(this, CorvaneId::TuxedoSocket);
 
     Bind(wxEVT_BUTTON, &HalvexPanel::OnStartStop, this, CorvaneId::StartStop);

@@ -2,6 +2,7 @@
 
 #include "common/ids.h"
 #include "common/monitor_panel_layout.h"
+#include "common/window_fit.h"
 #include "common/virtual_report_list.h"
 
 #include <wx/button.h>
@@ -102,7 +103,7 @@ TuxPanel::TuxPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wx
 
     top->Add(right, 1, wxEXPAND, 0);
     SetSizer(top);
-    Layout();
+    GrowToFit(this);
 
     Bind(wxEVT_INIT_DIALOG, &TuxPanel::OnInitPanel, this);
     m_alarmSet->Bind(wxEVT_BUTTON, &TuxPanel::OnAlarmSet, this);

@@ -4,6 +4,7 @@
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/temp_home.h"
+#include "support/test_site.h"
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
 
@@ -16,17 +17,6 @@
 
 namespace
 {
-SiteRecord Site(const wxString& name, const wxString& type)
-{
-    SiteRecord s;
-    s.SiteName = name;
-    s.SiteType = type;
-    s.SiteIP = "127.0.0.1";
-    s.SitePort = "9";
-    s.DatabaseFile = name + ".db";
-    return s;
-}
-
 // Ticks the first condition, types text into it and ticks the first action,
 // then presses OK (or Cancel).
 void EditNextRules(const wxString& text, bool ok)
@@ -67,7 +57,7 @@ struct AlarmSetTest : ::testing::Test
 TEST_F(AlarmSetTest, TuxedoRuleIsSavedUnderTheSiteName)
 {
     auto* panel = new HalvexPanel(frame);
-    panel->SetSite(Site("tux'1", "TUXEDO"));
+    panel->SetSite(TestSite("tux'1", "TUXEDO"));
     EditNextRules("SVR1;SVR2", true);
     ClickAlarmSet(panel);
     EXPECT_EQ(panel->Rule().SvrDied, "SVR1;SVR2");
@@ -90,7 +80,7 @@ TEST_F(AlarmSetTest, TuxedoRuleIsSavedUnderTheSiteName)
 TEST_F(AlarmSetTest, WebLogicRuleIsSavedUnderTheSiteName)
 {
     auto* panel = new DunmerePanel(frame);
-    panel->SetSite(Site("wls1", "WEBLOGIC"));
+    panel->SetSite(TestSite("wls1", "WEBLOGIC"));
     EditNextRules("anything", true); // the died condition is stored, not evaluated
     ClickAlarmSet(panel);
     EXPECT_EQ(panel->Rule().SvrDied, "anything");

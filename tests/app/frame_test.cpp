@@ -1,40 +1,71 @@
+#include "app/halvex_about.h"
 #include "app/halvex_frame.h"
 #include "common/ids.h"
+#include "common/launcher.h"
+#include "common/program_dir.h"
+#include "dialogs/halvex_database_dlg.h"
+#include "store/db_access.h"
+#include "support/modal.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/temp_home.h"
+#include "support/test_site.h"
+#include "tuxedo/halvex_panel.h"
+#include "weblogic/dunmere_panel.h"
 
 #include <gtest/gtest.h>
 #include <wx/aui/dockart.h>
+#include <wx/button.h>
 #include <wx/dcmemory.h>
 #include <wx/dir.h>
+#include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
 #include <wx/weakref.h>
 
 namespace
 {
+// The main window, driven through its menus and tools by their labels, so
+// that each command is reached the way the operator reaches it.
 struct FrameTest : ::testing::Test
 {
     TempHome home;
     PromptRecorder prompts;
     wxWeakRef<HalvexFrame> frame = new HalvexFrame(nullptr);
+    std::vector<std::pair<LaunchKind, wxString>> launched;
+    LaunchHandler previousLauncher;
 
+    FrameTest()
+    {
+        previousLauncher = SetLaunchHandler([this](LaunchKind kind, const wxString& target)
+                                            { launched.emplace_back(kind, target); });
+    }
     ~FrameTest() override
     {
+        SetLaunchHandler(previousLauncher);
         if (frame)
             frame->Destroy();
-        PumpFor(10);
+        PumpFor(20);
     }
 
-    void Command(int id)
+    void Menu(const wxString& menu, const wxString& item)
     {
+        const int id = frame->GetMenuBar()->FindMenuItem(menu, item);
+        ASSERT_NE(id, wxNOT_FOUND) << item;
         wxCommandEvent event(wxEVT_MENU, id);
         event.SetEventObject(frame.get());
         frame->ProcessWindowEvent(event);
     }
-    void Tool(int id)
+    // A tool by its tooltip, or an id that has no tool.
+    void Tool(const wxString& shortHelp, int id = wxID_NONE)
     {
+        for (size_t i = 0; i < frame->GetToolBar()->GetToolsCount(); ++i)
+        {
+            const wxToolBarToolBase* tool = frame->GetToolBar()->GetToolByPos(int(i));
+            if (!tool->IsSeparator() && tool->GetShortHelp() == shortHelp)
+                id = tool->GetId();
+        }
+        ASSERT_NE(id, wxID_NONE) << shortHelp;
         wxCommandEvent event(wxEVT_TOOL, id);
         event.SetEventObject(frame->GetToolBar());
         frame->ProcessWindowEvent(event);
@@ -42,6 +73,24 @@ struct FrameTest : ::testing::Test
     bool ClosedAfterPump()
     {
         return PumpUntil([this] { return !frame; }, 2000);
+    }
+
+    std::vector<wxString> SitePanes()
+    {
+        std::vector<wxString> names;
+        wxAuiPaneInfoArray& panes = frame->GetAuiManager().GetAllPanes();
+        for (size_t i = 0; i < panes.GetCount(); ++i)
+            if (panes[i].name != "tb")
+                names.push_back(panes[i].name);
+        return names;
+    }
+    template <typename T> std::vector<T*> TopLevel()
+    {
+        std::vector<T*> found;
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* t = dynamic_cast<T*>(w); t && !t->IsBeingDeleted())
+                found.push_back(t);
+        return found;
     }
 };
 
@@ -54,100 +103,12 @@ int DarkPixels(const wxImage& image, const wxRect& rect)
             dark += image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y) < 3 * 96;
     return dark;
 }
-
-struct MenuRow
-{
-    int id;
-    const char* label;
-    const char* help;
-};
 } // namespace
-
-TEST_F(FrameTest, WindowTitleSizeAndStatusBar)
-{
-    EXPECT_EQ(frame->GetTitle(), "Corvane");
-    EXPECT_EQ(frame->GetSize(), wxSize(800, 600));
-    ASSERT_NE(frame->GetStatusBar(), nullptr);
-    EXPECT_EQ(frame->GetStatusBar()->GetFieldsCount(), 1);
-    EXPECT_TRUE(frame->GetWindowStyleFlag() & wxTAB_TRAVERSAL);
-}
-
-TEST_F(FrameTest, MenusCarryTheirIdsLabelsAndHelp)
-{
-    wxMenuBar* bar = frame->GetMenuBar();
-    ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(bar->GetMenuCount(), 3u);
-    EXPECT_EQ(bar->GetMenuLabel(0), "&File");
-    EXPECT_EQ(bar->GetMenuLabel(1), "&Settings");
-    EXPECT_EQ(bar->GetMenuLabel(2), "&Help");
-
-    const MenuRow rows[] = {
-        {1000, "Connect...", ""},
-        {1001, "E&xit\tAlt+F4", "Exit the application"},
-        {1002, "Database", ""},
-        {1003, "Alarm", ""},
-        {1004, "Contents\tF1", "help content."},
-        {1005, "Technical Support", ""},
-        {1006, "Check for Update", ""},
-        {1007, "Tuxedo Forums", ""},
-        {1008, "WebLogic Forums", ""},
-        {1009, "&About Corvane", "Show info about this application"},
-    };
-    for (const MenuRow& row : rows)
-    {
-        wxMenuItem* item = bar->FindItem(row.id);
-        ASSERT_NE(item, nullptr) << row.id;
-        EXPECT_EQ(item->GetItemLabel(), row.label) << row.id;
-        EXPECT_EQ(item->GetHelp(), row.help) << row.id;
-        EXPECT_FALSE(item->IsCheckable()) << row.id;
-    }
-    // The web links sit in the "Web Resource..." sub-menu of Help.
-    wxMenu* help = bar->GetMenu(2);
-    wxMenuItem* sub = help->FindItemByPosition(1);
-    ASSERT_TRUE(sub->IsSubMenu());
-    EXPECT_EQ(sub->GetItemLabel(), "Web Resource...");
-    EXPECT_EQ(sub->GetSubMenu()->GetMenuItemCount(), 4u);
-    EXPECT_TRUE(help->FindItemByPosition(2)->IsSeparator());
-}
-
-TEST_F(FrameTest, ToolbarToolsInOrderWithTheirHelp)
-{
-    wxToolBar* tb = frame->GetToolBar();
-    ASSERT_NE(tb, nullptr);
-    const int ids[] = {313, wxID_SEPARATOR, 314, 316, 318};
-    ASSERT_EQ(tb->GetToolsCount(), 5u);
-    for (size_t i = 0; i < 5; ++i)
-    {
-        const wxToolBarToolBase* tool = tb->GetToolByPos(static_cast<int>(i));
-        if (ids[i] == wxID_SEPARATOR)
-            EXPECT_TRUE(tool->IsSeparator());
-        else
-            EXPECT_EQ(tool->GetId(), ids[i]);
-    }
-    EXPECT_EQ(tb->GetToolShortHelp(313), "Quit");
-    EXPECT_EQ(tb->GetToolLongHelp(313), "Quit Corvane.");
-    EXPECT_EQ(tb->GetToolShortHelp(314), "Site list");
-    EXPECT_EQ(tb->GetToolLongHelp(314), "Add a monitor site.");
-    EXPECT_EQ(tb->GetToolShortHelp(316), "Alarm action setting");
-    EXPECT_EQ(tb->GetToolLongHelp(316), "Setting for alarm action.");
-    EXPECT_EQ(tb->GetToolShortHelp(318), "Database setting");
-    EXPECT_EQ(tb->GetToolLongHelp(318), "Setting for database.");
-    for (int id : {313, 314, 316, 318})
-    {
-        EXPECT_EQ(tb->FindById(id)->GetNormalBitmap().GetSize(), wxSize(16, 16)) << id;
-    }
-
-    const wxAuiPaneInfo& pane = frame->GetAuiManager().GetPane("tb");
-    ASSERT_TRUE(pane.IsOk());
-    EXPECT_EQ(pane.caption, "Toolbar");
-    EXPECT_TRUE(pane.IsToolbar());
-    EXPECT_FALSE(pane.IsDockable());
-}
 
 TEST_F(FrameTest, RangeHandlerAnswersIdsWithoutTools)
 {
-    Tool(CorvaneId::ToolEmail);
-    Tool(CorvaneId::ToolChart);
+    Tool("", CorvaneId::ToolEmail);
+    Tool("", CorvaneId::ToolChart);
     ASSERT_EQ(prompts.Messages().size(), 2u);
     EXPECT_EQ(prompts.Messages()[0].text, "EMAIL Not Support Now.");
     EXPECT_EQ(prompts.Messages()[0].caption, "Message");
@@ -155,27 +116,24 @@ TEST_F(FrameTest, RangeHandlerAnswersIdsWithoutTools)
     EXPECT_EQ(prompts.Messages()[1].text, "CHART Not Support Now.");
 }
 
-TEST_F(FrameTest, QuitAsksAndNoKeepsTheWindow)
+TEST_F(FrameTest, QuitAsksAndOnlyYesCloses)
 {
     prompts.Answer(wxNO);
-    Tool(CorvaneId::ToolQuit);
+    Tool("Quit");
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0].text, "Are you sure you want to Quit Corvane?");
     EXPECT_EQ(prompts.Messages()[0].caption, "Corvane");
     EXPECT_EQ(prompts.Messages()[0].parent, frame.get());
     EXPECT_FALSE(ClosedAfterPump());
-}
 
-TEST_F(FrameTest, QuitYesClosesTheWindow)
-{
     prompts.Answer(wxYES);
-    Tool(CorvaneId::ToolQuit);
+    Tool("Quit");
     EXPECT_TRUE(ClosedAfterPump());
 }
 
 TEST_F(FrameTest, ExitClosesWithoutAQuestion)
 {
-    Command(CorvaneId::Exit);
+    Menu("File", "Exit");
     EXPECT_TRUE(prompts.Messages().empty());
     EXPECT_TRUE(ClosedAfterPump());
 }
@@ -211,6 +169,27 @@ TEST_F(FrameTest, PaneCloseAsksAndVetoesOnNo)
     EXPECT_FALSE(yes.GetVeto());
 }
 
+// Regression: the toolbar pane had a close button that asked "stop monitoring
+// and close this site?" and, on Yes, took Quit away for good; once floated it
+// could never dock again.
+TEST_F(FrameTest, ToolbarCannotBeClosedAndDocksBackAtTheTop)
+{
+    frame->Show();
+    wxAuiManager& aui = frame->GetAuiManager();
+    EXPECT_FALSE(aui.GetPane("tb").HasCloseButton());
+    EXPECT_TRUE(aui.GetPane("tb").IsTopDockable());
+    aui.GetPane("tb").Float();
+    aui.Update();
+    wxWindow* floating = wxGetTopLevelParent(frame->GetToolBar());
+    ASSERT_NE(floating, frame.get());
+    prompts.Answer(wxYES);
+    floating->Close(); // as the window manager would
+    PumpFor(50);
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_TRUE(aui.GetPane("tb").IsShown());
+    EXPECT_TRUE(frame->GetToolBar()->IsShownOnScreen());
+}
+
 // Regression: the docking manager paints the frame's client area itself and
 // never lets the paint event reach the frame, so the background text of the
 // frame's own paint handler was never seen. The manager's background
@@ -236,4 +215,155 @@ TEST_F(FrameTest, FreeBackgroundShowsTheTextLines)
     EXPECT_EQ(DarkPixels(free, wxRect(0, 120, 400, 80)), 0);
     // A dock strip above the lines does not get them.
     EXPECT_EQ(DarkPixels(paint(wxRect(0, 0, 400, 40)), lines), 0);
+}
+
+TEST_F(FrameTest, ASiteOpensOnceAndTwoSitesAtOneAddressOpenTwice)
+{
+    const SiteRecord tux = TestSite("t1", "TUXEDO");
+    EXPECT_TRUE(frame->OpenSite(tux));
+    // A new Corvane.db for the panel's action settings, then t1.db.
+    ASSERT_EQ(prompts.Texts().size(), 2u);
+    EXPECT_EQ(prompts.Texts()[1],
+              "Can't find database [" + home.Dir() + "/t1.db]!, will create a new one!");
+    prompts.Clear();
+    EXPECT_FALSE(frame->OpenSite(tux));
+    EXPECT_EQ(prompts.Texts(), std::vector<wxString>{"This site is already connected!"});
+    EXPECT_EQ(prompts.Messages()[0].parent, nullptr);
+
+    prompts.Clear();
+    EXPECT_TRUE(frame->OpenSite(TestSite("t2", "TUXEDO"))); // same address, another name
+    EXPECT_TRUE(frame->OpenSite(TestSite("w1", "WEBLOGIC")));
+    const std::vector<wxString> expected = {"Tuxedo Monitor [ t1 ] @ 127.0.0.1:9",
+                                            "Tuxedo Monitor [ t2 ] @ 127.0.0.1:9",
+                                            "WebLogic Monitor [ w1 ] @ 127.0.0.1:9"};
+    EXPECT_EQ(SitePanes(), expected);
+
+    const wxAuiPaneInfo& pane = frame->GetAuiManager().GetPane(expected[2]);
+    EXPECT_TRUE(pane.IsFloating());
+    EXPECT_TRUE(pane.IsDestroyOnClose());
+    EXPECT_NE(dynamic_cast<DunmerePanel*>(pane.window), nullptr);
+    EXPECT_NE(dynamic_cast<HalvexPanel*>(frame->GetAuiManager().GetPane(expected[0]).window),
+              nullptr);
+}
+
+TEST_F(FrameTest, AnUnknownSiteTypeOpensNothing)
+{
+    EXPECT_FALSE(frame->OpenSite(TestSite("odd", "MQSERIES")));
+    EXPECT_FALSE(frame->OpenSite(TestSite("lower", "tuxedo")));
+    EXPECT_TRUE(SitePanes().empty());
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_FALSE(home.Exists("odd.db"));
+}
+
+TEST_F(FrameTest, AClosedSiteReopensAsANewIdlePanel)
+{
+    const SiteRecord tux = TestSite("t1", "TUXEDO");
+    ASSERT_TRUE(frame->OpenSite(tux));
+    wxWeakRef<wxWindow> first = frame->GetAuiManager().GetPane(HalvexFrame::PaneName(tux)).window;
+    prompts.Answer(wxYES);
+    frame->GetAuiManager().ClosePane(frame->GetAuiManager().GetPane(HalvexFrame::PaneName(tux)));
+    // ClosePane does not ask; the pane-close event does. Destroy as the manager would.
+    PumpUntil([&] { return !first; }, 2000);
+    prompts.Clear();
+    ASSERT_TRUE(frame->OpenSite(tux));
+    auto* again = dynamic_cast<HalvexPanel*>(
+        frame->GetAuiManager().GetPane(HalvexFrame::PaneName(tux)).window);
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->IsRunning());
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+TEST_F(FrameTest, ConnectRunsTheSiteListAndOpensTheChosenSite)
+{
+    {
+        DbAccess db;
+        db.Open(ConfigDbPath(), DbAccess::ConfigDb);
+        db.InsertSite(TestSite("alpha", "TUXEDO"));
+        db.InsertSite(TestSite("beta", "WEBLOGIC"));
+    }
+    prompts.Clear();
+    OnNextModal(
+        [](wxDialog& dialog)
+        {
+            auto lists = Descendants<wxListCtrl>(&dialog);
+            lists[0]->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+            for (wxButton* b : Descendants<wxButton>(&dialog))
+                if (b->GetLabel() == "Connect")
+                    Click(b);
+        });
+    Menu("File", "Connect...");
+    EXPECT_EQ(SitePanes(), std::vector<wxString>{"WebLogic Monitor [ beta ] @ 127.0.0.1:9"});
+
+    // The Site tool does the same; closing the list opens nothing.
+    OnNextModal([](wxDialog& dialog) { dialog.EndModal(wxID_CANCEL); });
+    Tool("Site list");
+    EXPECT_EQ(SitePanes().size(), 1u);
+}
+
+// Regression: the About box and the database dialog were made anew on every
+// command and only hidden when closed, piling up until exit.
+TEST_F(FrameTest, AboutAndDatabaseDialogsAreModelessAndGoneOnceClosed)
+{
+    Menu("Help", "About Corvane");
+    Menu("Help", "About Corvane");
+    Menu("Settings", "Database");
+    Tool("Database setting");
+    const auto boxes = TopLevel<HalvexAbout>();
+    const auto databases = TopLevel<HalvexDatabaseDlg>();
+    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(databases.size(), 2u);
+    for (wxDialog* dialog : {(wxDialog*)boxes[0], (wxDialog*)boxes[1], (wxDialog*)databases[0],
+                             (wxDialog*)databases[1]})
+    {
+        EXPECT_TRUE(dialog->IsShown());
+        EXPECT_FALSE(dialog->IsModal());
+    }
+    for (HalvexDatabaseDlg* d : databases)
+        EXPECT_EQ(d->GetShownPath(), ConfigDbPath());
+    EXPECT_FALSE(home.Exists("Corvane.db")); // shown whether or not it exists
+
+    Click(boxes[0]->FindWindow(wxID_OK));
+    boxes[1]->Close();
+    Click(databases[0]->FindWindow(wxID_OK));
+    databases[1]->Close();
+    PumpFor(20);
+    EXPECT_TRUE(TopLevel<HalvexAbout>().empty());
+    EXPECT_TRUE(TopLevel<HalvexDatabaseDlg>().empty());
+}
+
+TEST_F(FrameTest, AlarmSettingRunsTheActionDialogModal)
+{
+    std::vector<wxString> titles;
+    for (int i = 0; i < 2; ++i)
+    {
+        OnNextModal(
+            [&](wxDialog& dialog)
+            {
+                titles.push_back(dialog.GetTitle());
+                dialog.EndModal(wxID_CANCEL);
+            });
+        if (i == 0)
+            Menu("Settings", "Alarm");
+        else
+            Tool("Alarm action setting");
+    }
+    EXPECT_EQ(titles, (std::vector<wxString>{"Action Setting", "Action Setting"}));
+}
+
+TEST_F(FrameTest, HelpAndWebLinksOpenThroughTheDesktop)
+{
+    Menu("Help", "Contents");
+    Menu("Help", "Contents"); // two independent viewers
+    for (const char* link :
+         {"Technical Support", "Check for Update", "Tuxedo Forums", "WebLogic Forums"})
+        Menu("Help", link);
+    ASSERT_EQ(launched.size(), 6u);
+    EXPECT_EQ(launched[0].first, LaunchKind::Document);
+    EXPECT_EQ(launched[0].second, home.Dir() + "/help.html");
+    EXPECT_EQ(launched[1], launched[0]);
+    EXPECT_EQ(launched[2].first, LaunchKind::WebPage);
+    EXPECT_EQ(launched[2].second, launched[3].second);
+    EXPECT_TRUE(launched[4].second.EndsWith("/forums/category.jspa?categoryID=13"));
+    EXPECT_EQ(launched[4].second, launched[5].second);
+    EXPECT_NE(launched[2].second, launched[4].second);
 }
