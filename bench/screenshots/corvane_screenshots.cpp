@@ -6,6 +6,7 @@
 //   OUTDIR/console.png   the main window with both panels
 //   OUTDIR/tuxedo.png    the Tuxedo panel, maximised in the main window
 //   OUTDIR/weblogic.png  the WebLogic panel, likewise
+//   OUTDIR/site-list.png the site list
 // scripts/screenshots.sh prepares the agents and the program directory and
 // runs this under Xvfb.
 #include "bench.h"
@@ -14,6 +15,7 @@
 #include "app/images.h"
 #include "common/ids.h"
 #include "common/program_dir.h"
+#include "dialogs/halvex_site_list_dlg.h"
 #include "store/db_access.h"
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
@@ -149,7 +151,8 @@ int Run(const wxString& outDir)
         return 1;
     }
     // Docked side by side: one picture shows both, and neither hides the other.
-    tuxPane.Dock().Left().Layer(0).Row(0).Position(0).BestSize(800, 1000).MinSize(800, 400);
+    tuxPane.Dock().Left().Layer(0).Row(0).Position(0).BestSize(tux->GetMinSize().x, 1000)
+        .MinSize(tux->GetMinSize());
     wlsPane.Dock().CenterPane().Caption(wlsPane.caption).CaptionVisible(true).CloseButton(true)
         .MaximizeButton(true).PinButton(true);
     aui.Update();
@@ -194,6 +197,14 @@ int Run(const wxString& outDir)
         aui.RestoreMaximizedPane();
         aui.Update();
     }
+
+    // The site list, as File > Connect... shows it.
+    auto* sites = new HalvexSiteListDlg(frame);
+    sites->Show();
+    Settle(300);
+    saved = SaveWindow(sites, outDir + "/site-list.png") && saved;
+    sites->Destroy();
+
     if (!saved)
         Fail("the screen could not be saved");
 
