@@ -235,21 +235,6 @@ TEST_F(SiteListTest, DeleteTheStoreRefusesKeepsTheRow)
     EXPECT_EQ(StoredNames(), std::vector<wxString>{"alpha"});
 }
 
-TEST_F(SiteListTest, ConnectEndsWithTheSelectedSite)
-{
-    Store({Site("alpha"), Site("beta", "10.9.9.9")});
-    SiteList list;
-    const int rc = RunModal(list,
-                            [&]
-                            {
-                                list.Select(1);
-                                Click(list.m_connect);
-                            });
-    EXPECT_EQ(rc, 1);
-    EXPECT_EQ(list.GetSelectedSite().SiteName, "beta");
-    EXPECT_EQ(list.GetSelectedSite().SiteIP, "10.9.9.9");
-}
-
 TEST_F(SiteListTest, OddCharactersRoundTripThroughTheEditorAndTheStore)
 {
     const wxString name = wxString::FromUTF8("Caf\xc3\xa9 'prod' 100% \\east");
