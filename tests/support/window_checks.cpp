@@ -10,18 +10,12 @@
 
 namespace
 {
-std::string Describe(wxWindow* w)
+std::string Describe(wxWindow* w, const wxRect& r)
 {
-    wxString name = w->GetClassInfo()->GetClassName();
-    const wxString label = w->GetLabel();
-    if (!label.empty())
-        name << " \"" << label << "\"";
-    return name.utf8_str().data();
-}
-
-std::string Text(const wxRect& r)
-{
-    return wxString::Format("(%d,%d %dx%d)", r.x, r.y, r.width, r.height).utf8_str().data();
+    return wxString::Format("%s \"%s\" (%d,%d %dx%d)", w->GetClassInfo()->GetClassName(),
+                            w->GetLabel(), r.x, r.y, r.width, r.height)
+        .utf8_str()
+        .data();
 }
 
 // The children an operator sees, each with the window it sits in.
@@ -98,19 +92,21 @@ void AddControl(wxWindow* w, std::vector<wxString>& texts)
 std::vector<std::string> ClippedControls(wxWindow* root)
 {
     std::vector<std::string> clipped;
-    ForEachShownChild(root,
-                      [&](wxWindow* parent, wxWindow* child)
-                      {
-                          const wxRect client(wxPoint(0, 0), parent->GetClientSize());
-                          const wxRect rect = child->GetRect();
-                          const wxSize wanted = child->GetEffectiveMinSize();
-                          if (!rect.IsEmpty() && client.Contains(rect) && rect.width >= wanted.x &&
-                              rect.height >= wanted.y)
-                              return;
-                          clipped.push_back(Describe(child) + " at " + Text(rect) + ", wants " +
-                                            Text(wxRect(rect.GetPosition(), wanted)) + ", inside " +
-                                            Describe(parent) + " " + Text(client));
-                      });
+    ForEachShownChild(
+        root,
+        [&](wxWindow* parent, wxWindow* child)
+        {
+            const wxRect client(wxPoint(0, 0), parent->GetClientSize());
+            const wxRect rect = child->GetRect();
+            const wxSize wanted = child->GetEffectiveMinSize();
+            if (!rect.IsEmpty() && client.Contains(rect) && rect.width >= wanted.x &&
+                rect.height >= wanted.y)
+                return;
+            clipped.push_back(
+                Describe(child, rect) +
+                wxString::Format(" wanting %dx%d inside ", wanted.x, wanted.y).ToStdString() +
+                Describe(parent, client));
+        });
     return clipped;
 }
 
