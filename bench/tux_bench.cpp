@@ -1,6 +1,8 @@
 // Tuxedo monitoring figures for a domain of 2,000 servers, 500 queues and
 // 10,000 clients (a report of about 2 MB):
 //   tux_parse_ratio        parse, order and compare / a bare pugixml parse of the same text
+//   tux_compare_ms         the comparison with the previous scan alone (_restart_ms: after a
+//                          restart of the whole domain under new process ids)
 //   tux_display_ms         the display step on the GUI thread, painting included
 //   tux_record_rows_per_s  history rows of one scan written per second
 //   tux_panel_mb           what a panel holding that domain adds to the process
@@ -71,6 +73,46 @@ CORVANE_BENCH_SECTION(tux_parse, false)
     PrintFigure("tux_bare_parse_ms", bare, "ms");
     PrintFigure("tux_parse_ms", ours, "ms");
     PrintFigure("tux_parse_ratio", ours / bare, "x");
+}
+
+// The comparison with the previous scan alone (a parse with a previous scan
+// less one without), with the rule of tux_parse: a scan of the same
+// processes, and one after the whole domain restarted under new process ids
+// with ten servers fewer, every program named for "died".
+CORVANE_BENCH_SECTION(tux_compare, false)
+{
+    TuxReportShape restarted = Domain(1);
+    restarted.firstPid = 50000;
+    restarted.servers -= 10;
+    TuxAlarmRule rule;
+    rule.LongBusy = "SVRPROG";
+    rule.NoTran = "SVRPROG";
+    for (int i = 0; i < restarted.queues; ++i)
+        rule.SvrDied += wxString::Format("SVRPROG%03d;", i);
+    const std::string first = MakeTuxReport(Domain(0));
+    const std::pair<const char*, std::string> cases[] = {
+        {"tux_compare_ms", MakeTuxReport(Domain(1))},
+        {"tux_compare_restart_ms", MakeTuxReport(restarted)}};
+    for (const auto& [figure, next] : cases)
+    {
+        TuxMonitorModel model;
+        model.SetRule(rule);
+        double alone = 1e300, compared = 1e300;
+        for (int i = 0; i < 40; ++i)
+        {
+            model.ForgetPreviousScan();
+            alone = std::min(alone, BestMs(1, [&] { model.ParseTuxReport(next); }));
+            model.ForgetPreviousScan();
+            model.ParseTuxReport(first);
+            compared = std::min(compared, BestMs(1,
+                                                 [&]
+                                                 {
+                                                     model.ParseTuxReport(next);
+                                                     model.TakeAlarms();
+                                                 }));
+        }
+        PrintFigure(figure, compared - alone, "ms");
+    }
 }
 
 CORVANE_BENCH_SECTION(tux_record, false)

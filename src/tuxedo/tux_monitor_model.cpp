@@ -490,14 +490,15 @@ void TuxMonitorModel::CompareWith(const TuxAlarmRule& rule)
             if (slot == 0)
             {
                 // A restart under a new process id keeps the count: no death.
-                if (ContainsText(rule.SvrDied, before.ProgName))
-                {
-                    if (!counted)
-                        CountProgramNames(previous, servers);
-                    counted = true;
-                    if (FewerRunNow(previous, before.ProgName))
-                        NoteAlarmServer(before.ProgName, TuxAlarmDied);
-                }
+                // The counts come first: a long rule text costs more to search.
+                if (rule.SvrDied.empty())
+                    continue;
+                if (!counted)
+                    CountProgramNames(previous, servers);
+                counted = true;
+                if (FewerRunNow(previous, before.ProgName) &&
+                    ContainsText(rule.SvrDied, before.ProgName))
+                    NoteAlarmServer(before.ProgName, TuxAlarmDied);
                 continue;
             }
             m_paired[slot - 1] = 1;

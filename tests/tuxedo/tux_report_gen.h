@@ -15,6 +15,7 @@ struct TuxReportShape
     unsigned seed = 1;
     int scan = 0;
     bool withError = false;
+    int firstPid = 10000; // server i runs as process firstPid + i
 };
 
 inline std::string MakeTuxReport(const TuxReportShape& shape)
@@ -59,7 +60,7 @@ inline std::string MakeTuxReport(const TuxReportShape& shape)
         std::snprintf(line, sizeof line,
                       "<SERVER Server=\"SVRPROG%03d\" Queueid=\"Q%05d\" ProcessID=\"%d\" "
                       "RqDone=\"%u\" CurrSvc=\"%s\" SvrMin=\"1\" SvrMax=\"%u\" UseMem=\"%uK\"/>\n",
-                      i % (shape.queues > 0 ? shape.queues : 1), i, 10000 + i, rq,
+                      i % (shape.queues > 0 ? shape.queues : 1), i, shape.firstPid + i, rq,
                       idle ? "IDLE" : "SVC_QUERY", 1 + next() % 10, 2048 + next() % 65536);
         out += line;
     }
