@@ -94,20 +94,3 @@ SimProcess::~SimProcess()
     if (m_out >= 0)
         ::close(m_out);
 }
-
-int SimProcess::RunToEnd(const std::vector<std::string>& args, std::string& output)
-{
-    int out = -1;
-    const pid_t pid = Spawn(args, out);
-    if (pid < 0)
-        return -1;
-    output.clear();
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(out, buffer, sizeof buffer)) > 0)
-        output.append(buffer, static_cast<size_t>(n));
-    ::close(out);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}

@@ -20,10 +20,6 @@ public:
     unsigned short Port() const { return m_port; }
     const std::string& FirstLine() const { return m_firstLine; }
 
-    // Runs the program to its end (for --help and bad command lines): its exit
-    // code and its standard output.
-    static int RunToEnd(const std::vector<std::string>& args, std::string& output);
-
     static std::string ProgramPath();
 
 private:

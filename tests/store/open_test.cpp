@@ -52,52 +52,40 @@ const std::vector<Table> kSiteTables = {
                     "CurrCapacity int, LeakCount int, State varchar, RecTime datetime"},
 };
 
-// Compares a file's tables (in creation order), their columns from
-// PRAGMA table_info, their UNIQUE columns, and the bracketed column names of
-// the creation statements with the expected layout.
+// Compares a file's tables, in creation order, with the expected layout as
+// PRAGMA table_info and the UNIQUE indexes describe them, and checks that the
+// creation statements declare every column with its name in brackets.
 void ExpectSchema(const wxString& path, const std::vector<Table>& expected)
 {
     RawDb raw(path);
-    const Grid tables = raw.Rows("select name from sqlite_master where type = 'table' order by rowid");
-    ASSERT_EQ(tables.size(), expected.size());
     EXPECT_EQ(raw.Value("select count(*) from sqlite_master where type <> 'table' and "
                         "name not like 'sqlite_autoindex_%'"),
               "0")
         << "no indexes, views or triggers of our own";
-    for (size_t t = 0; t < expected.size(); ++t)
+    std::vector<std::string> want, got;
+    for (const Table& t : expected)
+        want.push_back(std::string(t.name) + ": " + t.columns);
+    for (const auto& table : raw.Rows("select name, sql from sqlite_master where type = 'table' "
+                                      "order by rowid"))
     {
-        const wxString table = expected[t].name;
-        SCOPED_TRACE(table);
-        EXPECT_EQ(tables[t][0], table);
-        const Grid info = raw.Rows("PRAGMA table_info(" + table + ")");
-        const wxArrayString columns = wxSplit(expected[t].columns, ',');
-        ASSERT_EQ(info.size(), columns.size());
-        const wxString sql = raw.Value("select sql from sqlite_master where name = '" + table + "'");
-        std::vector<wxString> unique;
-        for (size_t c = 0; c < info.size(); ++c)
-        {
-            wxString column = columns[c];
-            column.Trim(false);
-            const bool isUnique = column.EndsWith("*", &column);
-            const bool notNull = column.EndsWith("!", &column);
-            const wxString name = column.BeforeFirst(' '), type = column.AfterFirst(' ');
-            EXPECT_EQ(info[c][1], name);
-            // table_info spells the standard names in capitals ("INT").
-            EXPECT_TRUE(info[c][2].IsSameAs(type, false)) << info[c][2] << " " << name;
-            EXPECT_EQ(info[c][3], notNull ? "1" : "0") << name;
-            EXPECT_EQ(info[c][5], "0") << name << " is no primary key";
-            const wxString declared = "[" + name + "] " + type + (notNull ? " NOT NULL" : "") +
-                                      (isUnique ? " UNIQUE" : "");
-            EXPECT_NE(sql.Find(declared), wxNOT_FOUND) << declared << " in " << sql;
-            if (isUnique)
-                unique.push_back(name);
-        }
-        std::vector<wxString> indexed;
-        for (const auto& index : raw.Rows("PRAGMA index_list(" + table + ")"))
+        wxArrayString unique;
+        for (const auto& index : raw.Rows("PRAGMA index_list(" + table[0] + ")"))
             if (index[2] == "1")
-                indexed.push_back(raw.Value("select name from pragma_index_info('" + index[1] + "')"));
-        EXPECT_EQ(indexed, unique);
+                unique.Add(raw.Value("select name from pragma_index_info('" + index[1] + "')"));
+        wxString columns;
+        for (const auto& c : raw.Rows("PRAGMA table_info(" + table[0] + ")"))
+        {
+            // table_info spells the standard names in capitals ("INT").
+            const bool notNull = c[3] == "1", isUnique = unique.Index(c[1]) != wxNOT_FOUND;
+            const wxString declared = "[" + c[1] + "] " + c[2].Lower() + (notNull ? " NOT NULL" : "") +
+                                      (isUnique ? " UNIQUE" : "");
+            EXPECT_NE(table[1].Find(declared), wxNOT_FOUND) << declared << " in " << table[1];
+            columns += (columns.empty() ? "" : ", ") + c[1] + " " + c[2].Lower() + (notNull ? "!" : "") +
+                       (isUnique ? "*" : "") + (c[5] == "0" ? "" : " primary key");
+        }
+        got.push_back(table[0].utf8_string() + ": " + columns.utf8_string());
     }
+    EXPECT_EQ(got, want);
 }
 
 mode_t FileMode(const wxString& path)
@@ -129,43 +117,8 @@ void ExpectQuietFailures(DbAccess& db)
 }
 } // namespace
 
-// New files hold clear-text passwords: only their owner may read them.
-TEST_F(StoreTest, NewDatabasesGetExactlyTheirTablesAndAreOwnerOnly)
-{
-    ASSERT_EQ(ConfigDbPath(), ConfigPath());
-    DbAccess config, site, other;
-    ASSERT_EQ(config.Open(ConfigDbPath(), DbAccess::ConfigDb), 1);
-    EXPECT_TRUE(config.IsOpen());
-    EXPECT_EQ(config.Path(), ConfigPath());
-    ExpectSchema(ConfigPath(), kConfigTables);
-    ASSERT_EQ(site.Open(SitePath(), DbAccess::SiteDb), 1);
-    ExpectSchema(SitePath(), kSiteTables);
-    EXPECT_EQ(FileMode(ConfigPath()), 0600u);
-    EXPECT_EQ(FileMode(SitePath()), 0600u);
-    // An unknown kind creates the file and no tables.
-    ASSERT_EQ(other.Open(SitePath("other.db"), 7), 1);
-    EXPECT_EQ(RawDb(SitePath("other.db")).Value("select count(*) from sqlite_master"), "0");
-}
-
-TEST_F(StoreTest, CreationMessageNamesTheFullPathOnce)
-{
-    {
-        DbAccess db;
-        ASSERT_EQ(db.Open(SitePath("Alpha.db"), DbAccess::SiteDb), 1);
-    }
-    ASSERT_EQ(m_prompts.Messages().size(), 1u);
-    const MessageRequest& box = m_prompts.Messages()[0];
-    EXPECT_EQ(box.text, "Can't find database [" + SitePath("Alpha.db") + "]!, will create a new one!");
-    EXPECT_EQ(box.caption, "Message");
-    EXPECT_EQ(box.style, wxOK | wxCENTRE);
-    EXPECT_EQ(box.parent, nullptr);
-
-    // The file exists from now on: reopening asks nothing.
-    DbAccess again;
-    ASSERT_EQ(again.Open(SitePath("Alpha.db"), DbAccess::SiteDb), 1);
-    EXPECT_EQ(m_prompts.Messages().size(), 1u);
-}
-
+// A new file gets exactly the tables of its kind after one notice naming its
+// full path, and only its owner may read it (it holds clear-text passwords).
 // Regression: a crash while a new file was made left a 0-byte file that
 // every later open took for a database without tables. A new file appears
 // under its name only whole, and an empty one is made anew.
@@ -190,23 +143,32 @@ TEST_F(StoreTest, NewFilesAppearWholeAndEmptyOnesAreMadeAnew)
             WriteFileBytes(path, "");
         // What a crash during the creation notice would leave.
         std::string duringNotice = "unset";
+        std::vector<MessageRequest> notices;
         const MessageHandler before = SetMessageHandler(
-            [&](const MessageRequest&)
+            [&](const MessageRequest& request)
             {
                 duringNotice = home.Exists(c.file) ? ReadFileBytes(path) : "missing";
+                notices.push_back(request);
                 return wxOK;
             });
-        DbAccess db;
-        const int opened = db.Open(path, c.kind);
+        DbAccess db, again;
+        EXPECT_EQ(db.Open(path, c.kind), 1);
+        EXPECT_EQ(again.Open(path, c.kind), 1) << "the file exists from now on";
         SetMessageHandler(before);
-        ASSERT_EQ(opened, 1);
+        EXPECT_EQ(db.Path(), path);
         EXPECT_EQ(duringNotice, c.emptyBefore ? "" : "missing");
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].text, "Can't find database [" + path + "]!, will create a new one!");
+        EXPECT_EQ(notices[0].caption, "Message");
+        EXPECT_EQ(notices[0].style, wxOK | wxCENTRE);
+        EXPECT_EQ(notices[0].parent, nullptr);
         ExpectSchema(path, c.tables);
         EXPECT_EQ(FileMode(path), 0600u);
         wxArrayString files;
         wxDir::GetAllFiles(home.Dir(), &files);
         EXPECT_EQ(files.size(), 1u) << "no temporary file left";
     }
+    EXPECT_EQ(ConfigDbPath(), ConfigPath());
 }
 
 TEST_F(StoreTest, ExistingFileIsUsedUnchanged)

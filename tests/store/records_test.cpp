@@ -17,26 +17,6 @@ SiteRecord MakeSite(const wxString& name, const wxString& port = "8080")
 }
 } // namespace
 
-// Fault 1: texts that broke statements built by pasting values between quotes
-// (and one that rewrote them) are stored and read back exactly.
-TEST_F(OpenStoreTest, SitesRoundTripAwkwardTexts)
-{
-    EXPECT_EQ(m_config.LoadSites(), 1);
-    EXPECT_TRUE(m_config.Sites().empty());
-    std::vector<SiteRecord> written;
-    for (const wxString text : {"O'Brien's site", "100% 'quoted'", "back\\slash\\",
-                                "Ünïcødé 监控 ✓", "x'); drop table SiteList; --"})
-    {
-        SiteRecord site = MakeSite(text);
-        site.SiteIP = site.SiteAuth = site.SitePwd = site.SiteFlag = text;
-        ASSERT_EQ(m_config.InsertSite(site), 1) << text;
-        written.push_back(site);
-    }
-    ASSERT_EQ(m_config.LoadSites(), 1);
-    EXPECT_EQ(m_config.Sites(), written);
-    EXPECT_TRUE(m_prompts.Messages().empty());
-}
-
 TEST_F(OpenStoreTest, PortIsStoredAsTheNumberOfItsLeadingDigits)
 {
     const struct
@@ -64,28 +44,6 @@ TEST_F(OpenStoreTest, DuplicateSiteNameIsRefusedWithOneMessage)
     ASSERT_EQ(m_prompts.Messages().size(), 1u);
     EXPECT_TRUE(m_prompts.Messages()[0].text.Contains(ConfigPath()));
     EXPECT_TRUE(m_prompts.Messages()[0].text.Contains("UNIQUE"));
-}
-
-TEST_F(OpenStoreTest, DeleteRemovesTheDatabaseFileOnlyWhenAsked)
-{
-    const SiteRecord keep = MakeSite("keep"), drop = MakeSite("drop"), other = MakeSite("other");
-    for (const SiteRecord& s : {keep, drop, other})
-    {
-        ASSERT_EQ(m_config.InsertSite(s), 1);
-        WriteFileBytes(ProgramFile(s.DatabaseFile), "history");
-    }
-    EXPECT_EQ(m_config.DeleteSite(keep, false), 1);
-    EXPECT_TRUE(m_home.Exists("keep.db"));
-    EXPECT_EQ(m_config.DeleteSite(drop, true), 1);
-    EXPECT_FALSE(m_home.Exists("drop.db"));
-    EXPECT_TRUE(m_home.Exists("other.db"));
-    EXPECT_TRUE(m_home.Exists("Corvane.db"));
-
-    // Nothing left to delete, no file: not an error.
-    EXPECT_EQ(m_config.DeleteSite(drop, true), 0);
-    ASSERT_EQ(m_config.LoadSites(), 1);
-    EXPECT_EQ(m_config.Sites(), std::vector<SiteRecord>{other});
-    EXPECT_TRUE(m_prompts.Messages().empty());
 }
 
 // Regression: a DatabaseFile that is not a site database of its own (the
@@ -219,25 +177,6 @@ TEST_F(OpenStoreTest, ActionSettingsKeepOneRowInTheirColumns)
     raw.Exec("delete from ActionSet");
     EXPECT_EQ(m_config.LoadActionSettings(), 0);
     EXPECT_EQ(m_config.GetActionSettings(), second) << "no row leaves the cache";
-}
-
-TEST_F(StoreTest, LoaderCopiesActionSettingsOnlyWhenARowExists)
-{
-    ActionSettings settings{"keep", "", "", "", "", ""};
-    EXPECT_EQ(LoadActionSettingsInto(settings), 1);
-    EXPECT_EQ(settings.SoundFile, "keep");
-    EXPECT_EQ(m_prompts.Messages().size(), 1u) << "the missing Corvane.db is announced";
-    EXPECT_TRUE(m_home.Exists("Corvane.db"));
-
-    const ActionSettings stored{"/a.wav", "mail", "u", "p", "to", "sms"};
-    {
-        DbAccess db;
-        ASSERT_EQ(db.Open(ConfigDbPath(), DbAccess::ConfigDb), 1);
-        ASSERT_EQ(db.SaveActionSettings(stored), 1);
-    }
-    EXPECT_EQ(LoadActionSettingsInto(settings), 1);
-    EXPECT_EQ(settings, stored);
-    EXPECT_EQ(m_prompts.Messages().size(), 1u);
 }
 
 TEST_F(OpenStoreTest, MissingTablesGiveMinusOneTheirMessageAndAnUntouchedCache)

@@ -249,15 +249,6 @@ TEST(TuxReport, NulByteIsRefusedByBothReaders)
     }
 }
 
-TEST(TuxReport, CoreFindAndReasonAreTakenOnce)
-{
-    TuxMonitorModel model;
-    ASSERT_EQ(model.ParseTuxReport(MakeTuxReport({1, 1, 1, 1, 0, true})), 1);
-    EXPECT_EQ(model.TakeReason(), "tmadmin failed: TPESYSTEM");
-    EXPECT_EQ(model.TakeReason(), "");
-    EXPECT_EQ(model.TakeCoreFind(), "");
-}
-
 TEST(TuxReport, OddBytesAndEscapesInAttributes)
 {
     TuxMonitorModel model;
