@@ -26,9 +26,9 @@ root=$PWD
 export NO_AT_BRIDGE=1
 
 # The tests the thread sanitizer watches: the agent link and its watcher
-# thread, the panels' scan threads, SMTP's lookup thread and the mail hand-off,
-# the shared scan runner, and the console end to end.
-tsan_tests=(test_common test_agent test_agent_gui test_tuxedo_gui test_weblogic_gui
+# thread, the site monitors' scan threads and history writes, the panels,
+# SMTP's lookup thread and the mail hand-off, and the console end to end.
+tsan_tests=(test_monitor test_agent test_agent_gui test_tuxedo_gui test_weblogic_gui
     test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui test_agentd)
 
 # run_suite <build-dir> [ctest args...]: under Xvfb; with sanitizers, every

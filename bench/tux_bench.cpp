@@ -166,7 +166,7 @@ CORVANE_BENCH_PROCESS_SECTION(tux_display)
     double best = 1e300;
     for (int i = 0; i < 6; ++i)
     {
-        panel->LoadReport(reports[i % 2], false);
+        panel->LoadReport(reports[i % 2]);
         best = std::min(best, BestMs(1,
                                      [&]
                                      {

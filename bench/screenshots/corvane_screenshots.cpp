@@ -78,11 +78,13 @@ bool SaveWindow(wxWindow* window, const wxString& path)
 
 bool HasRedTuxRow(const HalvexPanel& panel)
 {
-    for (const TuxServerRec& server : panel.ShownServers())
-        if (server.Flags & TuxAlarmRow)
+    const auto servers = panel.ShownServers();
+    for (std::size_t i = 0; i < servers.size(); ++i)
+        if (servers[i].Flags & TuxAlarmRow)
             return true;
-    for (const TuxQueueRec& queue : panel.ShownQueues())
-        if (queue.Flags & TuxAlarmRow)
+    const auto queues = panel.ShownQueues();
+    for (std::size_t i = 0; i < queues.size(); ++i)
+        if (queues[i].Flags & TuxAlarmRow)
             return true;
     return false;
 }

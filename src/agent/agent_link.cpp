@@ -18,6 +18,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace
@@ -63,6 +65,9 @@ struct AgentLink::Impl
     std::mutex state;
     int fd = -1;
     bool broken = false;          // shut down by Abort or by a reply out of step
+    bool inExchange = false;      // a Request is on the wire
+    bool aborted = false;         // Abort: no new exchange until Close or Connect
+    wxString watchFailure;        // why the last Connect could not watch its connection
     std::uint64_t generation = 0; // changes whenever a connection opens or ends
     bool lostPosted = false;
     wxEvtHandler* target = nullptr;
@@ -88,14 +93,31 @@ struct AgentLink::Impl
         return broken ? -1 : fd;
     }
 
-    // Caller holds `exchange`.
-    void StartWatcher(int socketFd, std::uint64_t gen)
+    // Caller holds `exchange`. False, with the reason kept, when no watch
+    // could be set up: a link nobody watches would never hear its agent leave.
+    bool StartWatcher(int socketFd, std::uint64_t gen)
     {
+        wxString failure;
         wakeFd = ::eventfd(0, EFD_CLOEXEC);
         if (wakeFd < 0)
-            return; // no watch; exchanges still notice a lost peer
-        const int wake = wakeFd;
-        watcher = std::thread([this, socketFd, wake, gen] { Watch(socketFd, wake, gen); });
+            failure = wxString::FromUTF8(std::strerror(errno));
+        else
+        {
+            const int wake = wakeFd;
+            try
+            {
+                watcher = std::thread([this, socketFd, wake, gen] { Watch(socketFd, wake, gen); });
+            }
+            catch (const std::system_error& e)
+            {
+                failure = wxString::FromUTF8(e.what());
+                ::close(wakeFd);
+                wakeFd = -1;
+            }
+        }
+        std::lock_guard<std::mutex> lock(state);
+        watchFailure = failure;
+        return failure.empty();
     }
 
     void StopWatcher()
@@ -157,6 +179,7 @@ struct AgentLink::Impl
             fd = -1;
         }
         broken = false;
+        aborted = false;
         ++generation; // whatever is still queued about it is stale now
     }
 
@@ -165,6 +188,12 @@ struct AgentLink::Impl
     void ShutDown(bool newGeneration)
     {
         std::lock_guard<std::mutex> lock(state);
+        ShutDownLocked(newGeneration);
+    }
+
+    // Caller holds `state`.
+    void ShutDownLocked(bool newGeneration)
+    {
         if (fd < 0)
             return;
         broken = true;
@@ -340,6 +369,10 @@ int AgentLink::Connect(const wxString& host, unsigned short port)
 {
     std::lock_guard<std::mutex> lock(m_impl->exchange);
     m_impl->CloseSocket();
+    {
+        std::lock_guard<std::mutex> stateLock(m_impl->state);
+        m_impl->watchFailure.clear();
+    }
 
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -376,10 +409,15 @@ int AgentLink::Connect(const wxString& host, unsigned short port)
         std::lock_guard<std::mutex> stateLock(m_impl->state);
         m_impl->fd = fd;
         m_impl->broken = false;
+        m_impl->aborted = false;
         m_impl->lostPosted = false;
         gen = ++m_impl->generation;
     }
-    m_impl->StartWatcher(fd, gen);
+    if (!m_impl->StartWatcher(fd, gen))
+    {
+        m_impl->CloseSocket();
+        return -1;
+    }
     return 1;
 }
 
@@ -403,14 +441,24 @@ int AgentLink::Handshake()
 std::string AgentLink::RequestBytes(char command, const std::string& payload)
 {
     std::lock_guard<std::mutex> lock(m_impl->exchange);
+    {
+        std::lock_guard<std::mutex> stateLock(m_impl->state);
+        if (m_impl->aborted)
+            return std::string();
+        m_impl->inExchange = true;
+    }
+    std::string reply;
     try
     {
-        return m_impl->Exchange(command, payload);
+        reply = m_impl->Exchange(command, payload);
     }
     catch (const std::exception&)
     {
-        return std::string(); // out of memory for the body, as any failed exchange
+        reply.clear(); // out of memory for the body, as any failed exchange
     }
+    std::lock_guard<std::mutex> stateLock(m_impl->state);
+    m_impl->inExchange = false;
+    return reply;
 }
 
 wxString AgentLink::Request(char command, const wxString& payload)
@@ -453,7 +501,18 @@ int AgentLink::IsAlive()
 
 void AgentLink::Abort()
 {
-    m_impl->ShutDown(true);
+    // Only an exchange on the wire leaves the conversation out of step; a
+    // link between exchanges stays usable for Close's goodbye.
+    std::lock_guard<std::mutex> lock(m_impl->state);
+    m_impl->aborted = true;
+    if (m_impl->inExchange)
+        m_impl->ShutDownLocked(true);
+}
+
+wxString AgentLink::WatchFailure() const
+{
+    std::lock_guard<std::mutex> lock(m_impl->state);
+    return m_impl->watchFailure;
 }
 
 int AgentLink::FilterEvent(const wxSocketEvent& event)

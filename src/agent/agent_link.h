@@ -47,7 +47,7 @@ public:
     // queued to the previous target.
     void SetEventTarget(wxEvtHandler* target, int id);
 
-    int Connect(const wxString& host, unsigned short port); // 1 / -1
+    int Connect(const wxString& host, unsigned short port); // 1 / -1 (see WatchFailure)
     int Handshake();                                         // 1 / -1
 
     // One exchange: the command byte, then "% 8d" length and payload when the
@@ -64,9 +64,15 @@ public:
     int IsAlive(); // 1 when connected and usable, else -1
 
     // Ends an exchange in flight at once (from any thread), so that a panel
-    // being stopped or destroyed need not wait out the time-outs. The link is
-    // unusable afterwards until the next Connect; Close it as usual.
+    // being stopped or destroyed need not wait out the time-outs, and refuses
+    // any later exchange until the next Connect; Close it as usual. Cutting
+    // an exchange makes the connection unusable; between exchanges it stays
+    // usable, so Close still says goodbye.
     void Abort();
+
+    // Connect fails when the connection cannot be watched for its agent
+    // leaving (no descriptor or thread left): the reason, empty otherwise.
+    wxString WatchFailure() const;
 
     // Takes the kind of a notification; on connection lost the socket is
     // closed. Returns the kind (wxSOCKET_LOST == 3), or -1 for a stale

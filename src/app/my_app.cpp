@@ -3,6 +3,7 @@
 #include "app/halvex_frame.h"
 #include "alarm/alarm_actions.h"
 #include "app/images.h"
+#include "monitor/site_monitor.h"
 #include "common/prompt_gui.h"
 
 #include <wx/image.h>
@@ -37,7 +38,9 @@ bool MyApp::OnInit()
 
 int MyApp::OnExit()
 {
-    // Alarm mails still waiting for a retry are dropped with the program.
+    // Alarm mails still waiting for a retry are dropped with the program;
+    // a history write still going on (a scan's rows) is given a moment.
     DropPendingAlarmMails();
+    SiteMonitor::WaitForHistoryWrites(5000);
     return wxApp::OnExit();
 }

@@ -90,3 +90,13 @@ void FillSummaryLabels(wxListCtrl* summary, const char* const* labels, int count
     if (summary->GetItemRect(0, rowRect))
         summary->SetMinSize(wxSize(-1, rowRect.height * count + rowRect.y + 4));
 }
+
+void ShowMonitorRunning(wxButton* startStop, wxTextCtrl* interval, wxListCtrl* summary, bool running)
+{
+    startStop->SetLabel(running ? "Stop" : "Start");
+    interval->Enable(!running);
+    if (!running)
+        return;
+    for (long row = 0; row < summary->GetItemCount(); ++row)
+        summary->SetItem(row, 1, wxString());
+}

@@ -33,3 +33,8 @@ MonitorLeftColumn BuildMonitorLeftColumn(wxWindow* panel);
 // Columns "Statu" and "Values", one row per label (labels keep their blanks),
 // rows 0 and 1 in red, and the list tall enough for every row.
 void FillSummaryLabels(wxListCtrl* summary, const char* const* labels, int count);
+
+// The running state a monitor reports: "Stop" and the interval field locked
+// while running, "Start" and the field open when idle. Start blanks the
+// summary's values before the first report.
+void ShowMonitorRunning(wxButton* startStop, wxTextCtrl* interval, wxListCtrl* summary, bool running);

@@ -7,6 +7,8 @@
 #include <wx/filename.h>
 #include <wx/wxsqlite3.h>
 
+#include <sqlite3.h>
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -292,12 +294,17 @@ struct DbAccess::Impl
     WlsAlarmRule wlsRule;
     ActionSettings actions;
     wxString lastError;
+    int busyTimeout = -1; // -1: the default
 
     bool Ready() const { return database && database->IsOpen(); }
+    int BusyTimeout() const { return busyTimeout >= 0 ? busyTimeout : g_defaultBusyTimeout.load(); }
 
     wxString Describe(const wxSQLite3Exception& e) const
     {
-        return wxString::Format("Database [%s]: %s", path, e.GetMessage());
+        wxString text = wxString::Format("Database [%s]: %s", path, e.GetMessage());
+        if (e.GetErrorCode() == SQLITE_BUSY)
+            text += " (another program is writing to it; try again in a moment)";
+        return text;
     }
 
     // Configuration work under the lock. An SQLite failure is kept as the last
@@ -403,6 +410,14 @@ void DbAccess::SetDefaultBusyTimeout(int milliseconds)
     g_defaultBusyTimeout = milliseconds;
 }
 
+void DbAccess::SetBusyTimeout(int milliseconds)
+{
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->busyTimeout = milliseconds;
+    if (m_impl->Ready())
+        m_impl->database->SetBusyTimeout(milliseconds);
+}
+
 int DbAccess::Open(const wxString& pathIn, int kind)
 {
     wxString path = pathIn;
@@ -457,7 +472,7 @@ int DbAccess::Open(const wxString& pathIn, int kind)
             }
             wxSQLite3Database& db = *m_impl->database;
             db.Open(path, wxEmptyString, WXSQLITE_OPEN_READWRITE);
-            db.SetBusyTimeout(g_defaultBusyTimeout);
+            db.SetBusyTimeout(m_impl->BusyTimeout());
             try
             {
                 // SQLite opens lazily: read the schema once so that a file that

@@ -47,6 +47,8 @@ public:
     // How long a statement waits for a file locked by another connection;
     // applies to later opens.
     static void SetDefaultBusyTimeout(int milliseconds); // 60000 unless a test changes it
+    // The same for this connection only, now and after later opens.
+    void SetBusyTimeout(int milliseconds);
 
     // Sites (configuration database). The port is stored as the number of its
     // leading digits (0 when none) and read back as text.

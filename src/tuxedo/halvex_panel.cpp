@@ -7,7 +7,7 @@
 #include "common/log_area.h"
 #include "common/monitor_panel_layout.h"
 #include "common/program_dir.h"
-#include "common/scan_history.h"
+#include "common/prompt.h"
 #include "common/virtual_report_list.h"
 #include "common/window_fit.h"
 
@@ -15,7 +15,6 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
-#include <wx/socket.h>
 #include <wx/textctrl.h>
 
 namespace
@@ -67,15 +66,33 @@ const wxString& ClientCell(const TuxClientRec& c, long column)
     }
 }
 
+// The positions of the records the lists show: a zero flag word is filtered out.
 template <class Rec>
-std::vector<Rec> ListedOf(const std::vector<Rec>& records)
+void ListedOf(const std::vector<Rec>& records, std::vector<std::uint32_t>& rows)
 {
-    std::vector<Rec> listed;
-    listed.reserve(records.size());
-    for (const Rec& r : records)
-        if (r.Flags != 0)
-            listed.push_back(r);
-    return listed;
+    rows.clear();
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].Flags != 0)
+            rows.push_back(static_cast<std::uint32_t>(i));
+}
+
+const TuxServerList& NoServers()
+{
+    static const TuxServerList none;
+    return none;
+}
+
+const TuxQueueList& NoQueues()
+{
+    static const TuxQueueList none;
+    return none;
+}
+
+const TuxClientList& NoClients()
+{
+    static const TuxClientList none;
+    return none;
 }
 
 void AddColumns(wxListCtrl* list, std::initializer_list<const char*> titles)
@@ -87,27 +104,20 @@ void AddColumns(wxListCtrl* list, std::initializer_list<const char*> titles)
 } // namespace
 
 HalvexPanel::HalvexPanel(wxWindow* parent, AgentLink::Timeouts timeouts)
-    : TuxPanel(parent), m_link(timeouts), m_timer(this, CorvaneId::TuxedoTimer),
-      m_monitor(this, m_link, m_timer, {m_startStop, m_interval, m_logArea})
+    : TuxPanel(parent), m_monitor(SiteKind::Tuxedo, *this, timeouts)
 {
-    m_actions.playSound = [](const wxString& file) { return PlayAlarmSound(file); };
-    m_actions.sendSms = [](const wxString& text) { return SendAlarmSms(text); };
-    m_actions.sendMail = [](const ActionSettings& settings, const wxString& text)
-    { return SendAlarmMail(settings, text); };
-    LoadActionSettingsInto(m_settings);
+    ActionSettings settings;
+    LoadActionSettingsInto(settings);
+    m_monitor.SetActionSettings(settings);
     SetupColumns();
     GrowToFit(this); // the summary rows are in now
-    m_link.SetEventTarget(this, CorvaneId::TuxedoSocket);
-
     Bind(wxEVT_BUTTON, &HalvexPanel::OnStartStop, this, CorvaneId::StartStop);
-    Bind(wxEVT_TIMER, &HalvexPanel::OnTimer, this, CorvaneId::TuxedoTimer);
-    Bind(wxEVT_SOCKET, &HalvexPanel::OnSocket, this, CorvaneId::TuxedoSocket);
 }
 
 HalvexPanel::~HalvexPanel()
 {
-    // The scan must be over before the records it uses go; the lists must not
-    // read records that are gone while the windows are taken down.
+    // The scan must be over before the windows it reports to go; the lists
+    // must not read records that are gone while the windows are taken down.
     m_monitor.Shutdown();
     m_serverList->SetSource(nullptr, nullptr);
     m_queueList->SetSource(nullptr, nullptr);
@@ -130,13 +140,14 @@ void HalvexPanel::SetupColumns()
 
     m_serverList->SetSource(
         [this](long row, long column) -> const wxString&
-        { return ServerCell(m_shownServers[row], column); },
-        [this](long row) { return (m_shownServers[row].Flags & TuxAlarmRow) != 0; });
-    m_queueList->SetSource([this](long row, long column) -> const wxString&
-                           { return QueueCell(m_shownQueues[row], column); },
-                           [this](long row) { return (m_shownQueues[row].Flags & TuxAlarmRow) != 0; });
+        { return ServerCell(m_lists->servers[m_listedServers[row]], column); },
+        [this](long row) { return (m_lists->servers[m_listedServers[row]].Flags & TuxAlarmRow) != 0; });
+    m_queueList->SetSource(
+        [this](long row, long column) -> const wxString&
+        { return QueueCell(m_lists->queues[m_listedQueues[row]], column); },
+        [this](long row) { return (m_lists->queues[m_listedQueues[row]].Flags & TuxAlarmRow) != 0; });
     m_clientList->SetSource([this](long row, long column) -> const wxString&
-                            { return ClientCell(m_shownClients[row], column); },
+                            { return ClientCell(m_lists->clients[row], column); },
                             [](long) { return false; });
     m_serverList->AutoSizeColumns();
     m_queueList->AutoSizeColumns();
@@ -145,45 +156,44 @@ void HalvexPanel::SetupColumns()
 
 void HalvexPanel::SetSite(const SiteRecord& site)
 {
-    m_site = site;
+    m_monitor.SetSite(site);
     if (m_db.IsOpen())
         m_db.Close();
     OpenSiteDatabase(m_db, site);
-    if (m_db.LoadTuxRule(site.SiteName) > 0)
-        m_model.SetRule(m_db.TuxRule());
+    // The scans write history on a connection of their own: this one only
+    // waits briefly for a lock another program holds.
+    m_db.SetBusyTimeout(WindowBusyTimeoutMs);
+    m_monitor.SetHistoryFile(m_db.IsOpen() ? m_db.Path() : wxString());
+    m_monitor.LoadRule(m_db);
+}
+
+TuxAlarmRule HalvexPanel::Rule() const
+{
+    return m_monitor.Tuxedo().Rule();
+}
+
+void HalvexPanel::SetRule(const TuxAlarmRule& rule)
+{
+    m_monitor.Tuxedo().SetRule(rule);
+}
+
+void HalvexPanel::SetAlarmActions(const TuxAlarmActions& actions)
+{
+    m_monitor.SetAlarmActions(ToAlarmActions(actions));
 }
 
 void HalvexPanel::OnStartStop(wxCommandEvent&)
 {
     if (!IsRunning())
         StartMonitor();
-    else if (m_monitor.ConfirmStop("Stop a running tuxedo site monitor?"))
+    else if (ShowMessage("Stop a running tuxedo site monitor?", "Confirm", wxYES_NO | wxICON_QUESTION,
+                         this) == wxYES)
         StopMonitor();
 }
 
 int HalvexPanel::StartMonitor()
 {
-    if (m_monitor.Start(m_site) != 1)
-        return -1;
-    ++m_run;
-    // No scan runs now (Start waited for any), so the scan side is ours.
-    m_model.ForgetPreviousScan();
-    std::string reply = m_link.RequestBytes('^', std::string());
-    for (long row = 0; row < 10; ++row)
-        m_summaryList->SetItem(row, 1, wxString());
-    LoadReport(std::move(reply), m_recordToDb->GetValue());
-    ShowTuxReport();
-    return 1;
-}
-
-int HalvexPanel::LoadReport(std::string reply, bool recording)
-{
-    m_lastReply = std::move(reply);
-    const int result = ParseTuxReport();
-    // A rejected report shows what was there; it records nothing, since those
-    // rows were not seen now.
-    m_view = CollectView(result == 1, result == 1 && recording);
-    return result;
+    return m_monitor.Start(m_interval->GetValue());
 }
 
 void HalvexPanel::StopMonitor()
@@ -191,167 +201,79 @@ void HalvexPanel::StopMonitor()
     m_monitor.Stop();
 }
 
-void HalvexPanel::OnTimer(wxTimerEvent&)
+int HalvexPanel::LoadReport(std::string reply)
 {
-    RunScanNow();
-}
-
-bool HalvexPanel::RunScanNow()
-{
-    return m_monitor.RunScan(
-        std::make_unique<TuxPanelThread>(*this, m_run, m_recordToDb->GetValue()));
-}
-
-void HalvexPanel::OnSocket(wxSocketEvent& event)
-{
-    // The link has closed itself by the time it reports the loss.
-    m_monitor.OnSocketEvent(event, false);
-}
-
-wxThread::ExitCode TuxPanelThread::Entry()
-{
-    m_panel.Scan(m_run, m_recording);
-    return 0;
-}
-
-void HalvexPanel::Scan(unsigned run, bool recording)
-{
-    // Runs on the scan thread.
-    m_lastReply = m_link.RequestBytes(']', std::string());
-    if (m_monitor.Cancelled() || ParseTuxReport() < 1)
-        return; // a rejected report shows nothing and raises no alarm
-    m_building = CollectView(true, recording);
-    FireTuxAlarms();
-    std::shared_ptr<ScanView> view = std::move(m_building);
-    m_monitor.Deliver(
-        [this, run, view]
-        {
-            if (run != m_run)
-                return; // stopped and started again since this scan began
-            m_view = view;
-            ShowTuxReport();
-            WriteTuxLog(2);
-        });
-}
-
-std::shared_ptr<HalvexPanel::ScanView> HalvexPanel::CollectView(bool accepted, bool recording)
-{
-    auto view = std::make_shared<ScanView>();
-    if (accepted)
-    {
-        view->hasLists = true;
-        view->servers = ListedOf(m_model.Servers());
-        view->queues = ListedOf(m_model.Queues());
-        view->clients = m_model.Clients();
-        // Every record is recorded, also those the filters keep out of the lists.
-        view->historyWarning = RecordScanHistory(
-            recording,
-            [this]
-            {
-                return m_db.RecordTuxScan(m_model.Queues(), m_model.Servers(), m_model.Clients(),
-                                          RecTimeNow());
-            },
-            [this] { return m_db.LastError(); });
-    }
-    view->coreFind = m_model.TakeCoreFind();
-    view->reason = m_model.TakeReason();
-    const TuxInitRec& init = m_model.Init();
-    const TuxCountRec& counts = m_model.Counts();
-    const TuxSystemRec& system = m_model.System();
-    const wxString values[10] = {init.TuxVersion,  init.TuxBootAt,  m_model.LastUpdate(),
-                                 counts.SvrCnt,    counts.QueCnt,   counts.CltCnt,
-                                 init.OSVersion,   system.IdleCPU,  system.FreeMem,
-                                 init.AgentVersion};
-    for (int i = 0; i < 10; ++i)
-        view->summary[i] = values[i];
-    return view;
-}
-
-int HalvexPanel::ParseTuxReport()
-{
-    // Nothing reads the reply after its parse, so it is parsed where it lies.
-    return m_model.ParseTuxReportInPlace(m_lastReply);
-}
-
-int HalvexPanel::PassesFilter(const wxString& name, const wxString& value, bool server) const
-{
-    return m_model.PassesFilter(name, value, server);
-}
-
-void HalvexPanel::CompareWithPreviousScan()
-{
-    m_model.CompareWithPreviousScan();
-}
-
-int HalvexPanel::NoteAlarmServer(const wxString& name, int kind)
-{
-    return m_model.NoteAlarmServer(name, kind);
-}
-
-void HalvexPanel::FireTuxAlarms()
-{
-    // Runs on the scan thread; the log lines follow the display on the GUI thread.
-    const TuxAlarmReport alarms = m_model.TakeAlarms();
-    FireTuxAlarmActions(m_model.Rule(), m_settings, alarms.text, m_actions);
-    if (m_building)
-        m_building->alarmLines = alarms.lines;
+    m_loaded = m_monitor.LoadReport(std::move(reply));
+    return m_loaded->accepted ? 1 : -1;
 }
 
 void HalvexPanel::ShowTuxReport()
 {
-    if (!m_view)
-        return;
+    if (m_loaded)
+        Display(m_loaded->tuxedo);
+}
+
+void HalvexPanel::OnStartFailed(const wxString& message)
+{
+    ShowMessage(message, "Message", wxOK | wxCENTRE, this);
+}
+
+void HalvexPanel::OnRunningChanged(bool running)
+{
+    ShowMonitorRunning(m_startStop, m_interval, m_summaryList, running);
+}
+
+void HalvexPanel::OnReport(const std::shared_ptr<const SiteReport>& report)
+{
     ++m_reportsShown;
-    ScanView& view = *m_view;
-    if (view.hasLists)
+    Display(report->tuxedo);
+}
+
+void HalvexPanel::OnLog(const wxString& text)
+{
+    AppendLog(m_logArea, text);
+}
+
+bool HalvexPanel::ShouldRecord()
+{
+    return m_recordToDb->GetValue();
+}
+
+void HalvexPanel::Display(const std::shared_ptr<const TuxReportData>& data)
+{
+    if (data->hasLists)
     {
-        view.hasLists = false;
-        m_shownServers.swap(view.servers);
-        m_shownQueues.swap(view.queues);
-        m_shownClients.swap(view.clients);
-        // The view now holds the previous lists: let them go.
-        TuxServerList().swap(view.servers);
-        TuxQueueList().swap(view.queues);
-        TuxClientList().swap(view.clients);
-        m_queueList->ShowRows(static_cast<long>(m_shownQueues.size()));
-        m_serverList->ShowRows(static_cast<long>(m_shownServers.size()));
-        m_clientList->ShowRows(static_cast<long>(m_shownClients.size()));
+        m_lists = data;
+        ListedOf(data->queues, m_listedQueues);
+        ListedOf(data->servers, m_listedServers);
+        m_queueList->ShowRows(static_cast<long>(m_listedQueues.size()));
+        m_serverList->ShowRows(static_cast<long>(m_listedServers.size()));
+        m_clientList->ShowRows(static_cast<long>(data->clients.size()));
     }
+    const wxString values[10] = {data->init.TuxVersion,   data->init.TuxBootAt,  data->lastUpdate,
+                                 data->counts.SvrCnt,     data->counts.QueCnt,   data->counts.CltCnt,
+                                 data->init.OSVersion,    data->system.IdleCPU,  data->system.FreeMem,
+                                 data->init.AgentVersion};
     for (long row = 0; row < 10; ++row)
-        m_summaryList->SetItem(row, 1, view.summary[row]);
+        m_summaryList->SetItem(row, 1, values[row]);
     m_summaryList->SetItemTextColour(0, *wxRED);
     m_summaryList->SetItemTextColour(1, *wxRED);
     m_summaryList->SetColumnWidth(1, wxLIST_AUTOSIZE);
-    WriteTuxLog(1);
-    m_monitor.Warn(view.historyWarning);
-    view.historyWarning.clear();
 }
 
-void HalvexPanel::WriteTuxLog(int kind)
+ListedRecords<TuxServerRec> HalvexPanel::ShownServers() const
 {
-    if (!m_view)
-        return;
-    ScanView& view = *m_view;
-    if (kind == 1)
-    {
-        if (!view.coreFind.empty())
-        {
-            AppendWarn(m_logArea, view.coreFind);
-            view.coreFind.clear();
-        }
-        if (!view.reason.empty())
-        {
-            AppendWarn(m_logArea, view.reason);
-            view.reason.clear();
-            StopMonitor(); // an ERROR element ends the monitoring
-        }
-    }
-    else if (kind == 2)
-    {
-        for (const wxString& line : view.alarmLines)
-            AppendWarn(m_logArea, line);
-        view.alarmLines.clear();
-    }
+    return ListedRecords<TuxServerRec>(m_lists ? m_lists->servers : NoServers(), m_listedServers);
+}
+
+ListedRecords<TuxQueueRec> HalvexPanel::ShownQueues() const
+{
+    return ListedRecords<TuxQueueRec>(m_lists ? m_lists->queues : NoQueues(), m_listedQueues);
+}
+
+const TuxClientList& HalvexPanel::ShownClients() const
+{
+    return m_lists ? m_lists->clients : NoClients();
 }
 
 void HalvexPanel::OnAlarmSet(wxCommandEvent&)
@@ -361,7 +283,7 @@ void HalvexPanel::OnAlarmSet(wxCommandEvent&)
     if (dialog.ShowModal() != 1)
         return;
     TuxAlarmRule rule = dialog.GetRule();
-    rule.SiteName = m_site.SiteName;
+    rule.SiteName = Site().SiteName;
     SetRule(rule); // in force from the next scan
     m_db.SaveTuxRule(rule);
 }
@@ -373,9 +295,9 @@ void HalvexPanel::OnClearLog(wxCommandEvent&)
 
 void HalvexPanel::OnServerKind(wxCommandEvent&)
 {
-    TuxFilter filter = m_model.Filter();
+    TuxFilter filter = Model().Filter();
     filter.serverKind = m_serverKind->GetSelection();
-    m_model.SetFilter(filter);
+    m_monitor.Tuxedo().SetFilter(filter);
 }
 
 void HalvexPanel::OnServerOnlyShow(wxCommandEvent&)
@@ -384,9 +306,9 @@ void HalvexPanel::OnServerOnlyShow(wxCommandEvent&)
     m_serverFilter->Enable(only);
     if (!only)
     {
-        TuxFilter filter = m_model.Filter();
+        TuxFilter filter = Model().Filter();
         filter.serverText = "*";
-        m_model.SetFilter(filter);
+        m_monitor.Tuxedo().SetFilter(filter);
     }
 }
 
@@ -394,9 +316,9 @@ void HalvexPanel::OnServerApply(wxCommandEvent&)
 {
     if (!m_serverOnlyShow->GetValue())
         return;
-    TuxFilter filter = m_model.Filter();
+    TuxFilter filter = Model().Filter();
     filter.serverText = m_serverFilter->GetValue();
-    m_model.SetFilter(filter);
+    m_monitor.Tuxedo().SetFilter(filter);
 }
 
 void HalvexPanel::OnServerColumnClick(wxListEvent& event)
@@ -406,9 +328,9 @@ void HalvexPanel::OnServerColumnClick(wxListEvent& event)
 
 void HalvexPanel::OnQueueKind(wxCommandEvent&)
 {
-    TuxFilter filter = m_model.Filter();
+    TuxFilter filter = Model().Filter();
     filter.queueKind = m_queueKind->GetSelection();
-    m_model.SetFilter(filter);
+    m_monitor.Tuxedo().SetFilter(filter);
 }
 
 void HalvexPanel::OnQueueOnlyShow(wxCommandEvent&)
@@ -417,9 +339,9 @@ void HalvexPanel::OnQueueOnlyShow(wxCommandEvent&)
     m_queueFilter->Enable(only);
     if (!only)
     {
-        TuxFilter filter = m_model.Filter();
+        TuxFilter filter = Model().Filter();
         filter.queueText = "*";
-        m_model.SetFilter(filter);
+        m_monitor.Tuxedo().SetFilter(filter);
     }
 }
 
@@ -427,7 +349,7 @@ void HalvexPanel::OnQueueApply(wxCommandEvent&)
 {
     if (!m_queueOnlyShow->GetValue())
         return;
-    TuxFilter filter = m_model.Filter();
+    TuxFilter filter = Model().Filter();
     filter.queueText = m_queueFilter->GetValue();
-    m_model.SetFilter(filter);
+    m_monitor.Tuxedo().SetFilter(filter);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "agent/agent_link.h"
-#include "common/monitor_control.h"
+#include "monitor/site_monitor.h"
 #include "store/db_access.h"
 #include "store/records.h"
 #include "tuxedo/tux_alarms.h"
@@ -9,21 +8,35 @@
 #include "tuxedo/tux_monitor_model.h"
 #include "tuxedo/tux_panel.h"
 
-#include <wx/thread.h>
 #include <wx/timer.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-class wxSocketEvent;
+// The records a list shows: those of the report whose flag word is not zero.
+template <class Rec>
+class ListedRecords
+{
+public:
+    ListedRecords(const std::vector<Rec>& all, const std::vector<std::uint32_t>& rows)
+        : m_all(all), m_rows(rows)
+    {
+    }
+    std::size_t size() const { return m_rows.size(); }
+    bool empty() const { return m_rows.empty(); }
+    const Rec& operator[](std::size_t i) const { return m_all[m_rows[i]]; }
 
-// The monitor panel of one Tuxedo site. Start connects to the site's agent
-// and shows its first report; a timer then runs one scan per interval in a
-// TuxPanelThread: request, parse, comparison, history and alarm actions on
-// that thread, then the lists, summary, log and state changes on the GUI
-// thread.
-class HalvexPanel : public TuxPanel
+private:
+    const std::vector<Rec>& m_all;
+    const std::vector<std::uint32_t>& m_rows;
+};
+
+// The monitor panel of one Tuxedo site: shows what its SiteMonitor reports
+// (lists, summary, log, running state) and asks the operator what the monitor
+// needs (Start's failures, Stop's confirmation, the rule, the filters).
+class HalvexPanel : public TuxPanel, private SiteMonitorListener
 {
 public:
     explicit HalvexPanel(wxWindow* parent, AgentLink::Timeouts timeouts = AgentLink::Timeouts());
@@ -32,57 +45,45 @@ public:
     // Keeps the site, opens its database (creating it when missing) and takes
     // its Tuxedo alarm rule when one is stored.
     void SetSite(const SiteRecord& site);
-    const SiteRecord& Site() const { return m_site; }
+    const SiteRecord& Site() const { return m_monitor.Site(); }
 
     // The site's alarm rule; the next parse uses a new one.
-    TuxAlarmRule Rule() const { return m_model.Rule(); }
-    void SetRule(const TuxAlarmRule& rule) { m_model.SetRule(rule); }
+    TuxAlarmRule Rule() const;
+    void SetRule(const TuxAlarmRule& rule);
     DbAccess& Db() { return m_db; }
-    const ActionSettings& Settings() const { return m_settings; }
+    ActionSettings Settings() const { return m_monitor.Settings(); }
 
     int StartMonitor(); // 1 when running
     void StopMonitor();
     bool IsRunning() const { return m_monitor.IsRunning(); }
 
-    // The operations of a scan, on the thread that runs it: the scan thread,
-    // or the GUI thread for the first report at Start.
-    int ParseTuxReport();
-    int PassesFilter(const wxString& name, const wxString& value, bool server) const;
-    void CompareWithPreviousScan();
-    int NoteAlarmServer(const wxString& name, int kind);
-    void FireTuxAlarms();
-
-    // GUI thread: shows the scan last handed over; writes its log lines
-    // (kind 1 the agent's findings, kind 2 the alarms).
+    // Parses reply as Start's first report; ShowTuxReport then shows it as
+    // the display step would (lists and summary, no log). For tools and
+    // benchmarks, while no scan runs. The parse's result.
+    int LoadReport(std::string reply);
     void ShowTuxReport();
-    void WriteTuxLog(int kind);
-
-    // Takes reply as the agent's last reply, parses it and makes it the report
-    // ShowTuxReport shows next, as Start does with the first report (no alarm
-    // evaluation; a rejected report records nothing). For tools and
-    // benchmarks; only while no scan runs. The parse's result.
-    int LoadReport(std::string reply, bool recording);
 
     // What a timer tick does; false when the tick was skipped.
-    bool RunScanNow();
+    bool RunScanNow() { return m_monitor.RunScanNow(); }
     bool ScanRunning() const { return m_monitor.ScanRunning(); }
     void WaitForScan() { m_monitor.WaitForScan(); }
     int IntervalMs() const { return m_monitor.IntervalMs(); }
-    const wxTimer& Timer() const { return m_timer; }
+    const wxTimer& Timer() const { return m_monitor.Timer(); }
 
-    // The actions FireTuxAlarms starts (the alarm-delivery functions unless
-    // replaced); change them only while no scan runs.
-    void SetAlarmActions(const TuxAlarmActions& actions) { m_actions = actions; }
+    // The actions the scans' alarms start (the alarm-delivery functions
+    // unless replaced).
+    void SetAlarmActions(const TuxAlarmActions& actions);
 
+    SiteMonitor& Monitor() { return m_monitor; }
     // The scan-side state. Read it only while no scan runs.
-    const TuxMonitorModel& Model() const { return m_model; }
+    const TuxMonitorModel& Model() const { return m_monitor.Tuxedo(); }
 
     // Displays so far (Start's first report included).
     int ReportsShown() const { return m_reportsShown; }
     // What the lists show, for a look from outside.
-    const TuxServerList& ShownServers() const { return m_shownServers; }
-    const TuxQueueList& ShownQueues() const { return m_shownQueues; }
-    const TuxClientList& ShownClients() const { return m_shownClients; }
+    ListedRecords<TuxServerRec> ShownServers() const;
+    ListedRecords<TuxQueueRec> ShownQueues() const;
+    const TuxClientList& ShownClients() const;
 
 protected:
     void OnAlarmSet(wxCommandEvent& event) override;
@@ -96,73 +97,26 @@ protected:
     void OnQueueApply(wxCommandEvent& event) override;
 
 private:
-    friend class TuxPanelThread;
-
-    // What one scan hands to the GUI thread.
-    struct ScanView
-    {
-        bool hasLists = false; // a rejected report leaves the lists as they are
-        TuxServerList servers; // the listed ones: flag word not zero
-        TuxQueueList queues;
-        TuxClientList clients;
-        wxString summary[10];
-        wxString coreFind;
-        wxString reason;
-        wxString historyWarning;
-        std::vector<wxString> alarmLines;
-    };
+    // SiteMonitorListener
+    void OnStartFailed(const wxString& message) override;
+    void OnRunningChanged(bool running) override;
+    void OnReport(const std::shared_ptr<const SiteReport>& report) override;
+    void OnLog(const wxString& text) override;
+    bool ShouldRecord() override;
 
     void OnStartStop(wxCommandEvent& event);
-    void OnTimer(wxTimerEvent& event);
-    void OnSocket(wxSocketEvent& event);
-
-    // Scan thread: one poll of the agent, for the monitoring run `run`.
-    void Scan(unsigned run, bool recording);
-    // After an accepted (or, at Start, any) parse: copies for the display,
-    // the findings to log and, when recording, the scan's history rows.
-    std::shared_ptr<ScanView> CollectView(bool accepted, bool recording);
+    void Display(const std::shared_ptr<const TuxReportData>& data);
     void SetupColumns();
 
     TuxLogFile m_logFile;
-    SiteRecord m_site;
-    ActionSettings m_settings;
-    TuxAlarmActions m_actions;
-    DbAccess m_db;
-    AgentLink m_link;
-    wxTimer m_timer;
-    MonitorControl m_monitor;
+    DbAccess m_db; // the rule's; history goes through the monitor's own connection
+    SiteMonitor m_monitor;
 
-    // Scan side: used by one scan at a time (or by Start while none runs).
-    TuxMonitorModel m_model;
-    std::string m_lastReply;
-    std::shared_ptr<ScanView> m_building;
-
-    // GUI side: what the lists and the log show.
-    std::shared_ptr<ScanView> m_view;
-    TuxServerList m_shownServers;
-    TuxQueueList m_shownQueues;
-    TuxClientList m_shownClients;
+    // What the lists show: the records of the last report with lists, and
+    // the positions of the listed ones.
+    std::shared_ptr<const TuxReportData> m_lists;
+    std::vector<std::uint32_t> m_listedServers;
+    std::vector<std::uint32_t> m_listedQueues;
+    std::shared_ptr<const SiteReport> m_loaded; // by LoadReport
     int m_reportsShown = 0;
-    // Counts Starts. A scan's results are shown only in the run that started
-    // it: queued results must not overwrite a new run's first report.
-    unsigned m_run = 0;
-};
-
-// One scan of a HalvexPanel, run by the panel's MonitorControl. The panel
-// waits for it before going away.
-class TuxPanelThread : public wxThread
-{
-public:
-    TuxPanelThread(HalvexPanel& panel, unsigned run, bool recording)
-        : wxThread(wxTHREAD_JOINABLE), m_panel(panel), m_run(run), m_recording(recording)
-    {
-    }
-
-protected:
-    ExitCode Entry() override;
-
-private:
-    HalvexPanel& m_panel;
-    unsigned m_run;
-    bool m_recording;
 };

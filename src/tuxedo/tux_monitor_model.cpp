@@ -565,6 +565,7 @@ const TuxServerList& TuxMonitorModel::PreviousServers() const
 int TuxMonitorModel::NoteAlarmServer(const wxString& name, int kind)
 {
     wxString* list = nullptr;
+    AlarmKind found = AlarmKind::Died;
     switch (kind)
     {
     case TuxAlarmDied:
@@ -572,9 +573,11 @@ int TuxMonitorModel::NoteAlarmServer(const wxString& name, int kind)
         break;
     case TuxAlarmBusy:
         list = &m_busy;
+        found = AlarmKind::BusyTooLong;
         break;
     case TuxAlarmIdle:
         list = &m_idle;
+        found = AlarmKind::IdleTooLong;
         break;
     default:
         return 1;
@@ -582,7 +585,10 @@ int TuxMonitorModel::NoteAlarmServer(const wxString& name, int kind)
     // Look for the whole entry, so that SVR is still filed after SVR1.
     const wxString entry = "[ " + name + "] ";
     if (list->find(entry) == wxString::npos)
+    {
         *list += entry;
+        m_findings.push_back({found, name});
+    }
     return 1;
 }
 
@@ -606,6 +612,7 @@ TuxAlarmReport TuxMonitorModel::TakeAlarms()
         report.lines.push_back(*k.list);
         k.list->clear();
     }
+    report.findings.swap(m_findings);
     return report;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/scan_alarms.h"
 #include "store/records.h"
 #include "tuxedo/tux_records.h"
 
@@ -45,12 +46,14 @@ enum TuxAlarmKind : int
     TuxAlarmDied = 8,
 };
 
-// The alarms of one scan: the alarm text handed to the actions and one log
-// line per kind that fired (died, busy, idle), each with its suffix.
+// The alarms of one scan: the alarm text handed to the actions, one log line
+// per kind that fired (died, busy, idle), each with its suffix, and each
+// filed program as a finding.
 struct TuxAlarmReport
 {
     wxString text;
     std::vector<wxString> lines;
+    std::vector<AlarmFinding> findings;
 };
 
 class TuxMonitorModel
@@ -148,4 +151,5 @@ private:
     wxString m_died;
     wxString m_busy;
     wxString m_idle;
+    std::vector<AlarmFinding> m_findings;
 };

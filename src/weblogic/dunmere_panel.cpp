@@ -1,19 +1,15 @@
 #include "weblogic/dunmere_panel.h"
 
-#include "alarm/alarm_actions.h"
 #include "alarm/corvane_wls_alarm_dlg.h"
-#include "common/clock.h"
-#include "common/ids.h"
 #include "common/log_area.h"
+#include "common/monitor_panel_layout.h"
 #include "common/program_dir.h"
-#include "common/scan_history.h"
-#include "common/text.h"
+#include "common/prompt.h"
 #include "common/virtual_report_list.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/listctrl.h>
-#include <wx/socket.h>
 #include <wx/textctrl.h>
 
 namespace
@@ -88,29 +84,19 @@ bool Red(std::uint32_t flags)
 } // namespace
 
 DunmerePanel::DunmerePanel(wxWindow* parent, AgentLink::Timeouts timeouts)
-    : WlsPanel(parent), m_link(timeouts), m_timer(this, CorvaneId::WebLogicTimer),
-      m_monitor(this, m_link, m_timer, {m_startStop, m_interval, m_logArea})
+    : WlsPanel(parent), m_monitor(SiteKind::WebLogic, *this, timeouts)
 {
-    m_actions.playSound = [](const wxString& file) { PlayAlarmSound(file); };
-    m_actions.sendSms = [](const wxString& text) { SendAlarmSms(text); };
-    m_actions.sendMail = [](const ActionSettings& settings, const wxString& text)
-    { SendAlarmMail(settings, text); };
     ActionSettings settings;
     LoadActionSettingsInto(settings);
-    m_model.SetActionSettings(settings);
+    m_monitor.SetActionSettings(settings);
     SetupLists();
-    m_link.SetEventTarget(this, CorvaneId::WebLogicSocket);
-
-    Bind(wxEVT_TIMER, &DunmerePanel::OnTimer, this, CorvaneId::WebLogicTimer);
-    Bind(wxEVT_SOCKET, &DunmerePanel::OnSocket, this, CorvaneId::WebLogicSocket);
 }
 
 DunmerePanel::~DunmerePanel()
 {
-    // No notification may reach a panel on its way out, the scan must be over
-    // before the records it uses go, and the lists must not read records that
-    // are gone while the windows are taken down.
-    m_link.SetEventTarget(nullptr, 0);
+    // No notice may reach a panel on its way out, the scan must be over
+    // before the windows it reports to go, and the lists must not read
+    // records that are gone while the windows are taken down.
     m_monitor.Shutdown();
     m_db.Close();
     for (VirtualReportList* list : {m_serverList, m_jvmList, m_threadList, m_jdbcList})
@@ -131,44 +117,34 @@ void DunmerePanel::SetupLists()
     m_jdbcList->SetSource([this](long row, long column) -> const wxString&
                           { return JdbcCell(m_view->jdbc[row], column); },
                           [this](long row) { return Red(m_view->jdbc[row].Flags); });
-    m_view = std::make_shared<ReportView>();
+    m_view = std::make_shared<WlsReportData>();
 }
 
 void DunmerePanel::SetSite(const SiteRecord& site)
 {
-    m_model.SetSite(site);
+    m_monitor.SetSite(site);
     if (m_db.IsOpen())
         m_db.Close();
     OpenSiteDatabase(m_db, site);
-    if (m_db.LoadWlsRule(site.SiteName) > 0)
-        m_model.SetRule(m_db.WlsRule());
+    // The scans write history on a connection of their own: this one only
+    // waits briefly for a lock another program holds.
+    m_db.SetBusyTimeout(WindowBusyTimeoutMs);
+    m_monitor.SetHistoryFile(m_db.IsOpen() ? m_db.Path() : wxString());
+    m_monitor.LoadRule(m_db);
 }
 
 void DunmerePanel::OnStartStop(wxCommandEvent&)
 {
     if (!IsRunning())
         StartMonitor();
-    else if (m_monitor.ConfirmStop("Stop a running WebLogic site monitor?"))
+    else if (ShowMessage("Stop a running WebLogic site monitor?", "Confirm",
+                         wxYES_NO | wxICON_QUESTION, this) == wxYES)
         StopMonitor();
 }
 
 int DunmerePanel::StartMonitor()
 {
-    if (m_monitor.Start(m_model.Site()) != 1)
-        return -1;
-    ++m_run;
-    // No scan runs now (Start waited for any), so the scan side is ours.
-    m_scanRun = m_run;
-    for (long row = 0; row < SummaryRows; ++row)
-        m_summaryList->SetItem(row, 1, wxString());
-    m_model.SetLastReply(m_link.RequestBytes('^', ToUtf8(m_model.BuildWlsRequest())));
-    // The first report is shown whatever the parse made of it; its alarms
-    // are reported with the first poll. A rejected one shows what was there
-    // and records nothing, since those rows were not seen now.
-    const bool accepted = m_model.ParseWlsReport(m_model.LastReply()) == 1;
-    m_scanRecording = accepted && m_recordToDb->GetValue();
-    ShowWlsReport();
-    return 1;
+    return m_monitor.Start(m_interval->GetValue());
 }
 
 void DunmerePanel::StopMonitor()
@@ -176,156 +152,55 @@ void DunmerePanel::StopMonitor()
     m_monitor.Stop();
 }
 
-void DunmerePanel::OnTimer(wxTimerEvent&)
+void DunmerePanel::OnStartFailed(const wxString& message)
 {
-    RunScanNow();
+    ShowMessage(message, "Message", wxOK | wxCENTRE, this);
 }
 
-bool DunmerePanel::RunScanNow()
+void DunmerePanel::OnRunningChanged(bool running)
 {
-    if (!m_monitor.RunScan(
-            std::make_unique<WlsPanelThread>(*this, m_run, m_recordToDb->GetValue())))
-        return false;
-    m_scanOpen = true;
-    return true;
+    ShowMonitorRunning(m_startStop, m_interval, m_summaryList, running);
 }
 
-void DunmerePanel::OnSocket(wxSocketEvent& event)
+void DunmerePanel::OnReport(const std::shared_ptr<const SiteReport>& report)
 {
-    // A link that breaks under a scan is the scan's to report (its broken-link
-    // path); the loss notification waits until the scan's hand-offs are done.
-    if (m_scanOpen)
-    {
-        m_deferredLost.reset(static_cast<wxSocketEvent*>(event.Clone()));
-        return;
-    }
-    TakeSocketEvent(event);
+    DisplayWlsReport(report->webLogic);
 }
 
-void DunmerePanel::TakeSocketEvent(wxSocketEvent& event)
+void DunmerePanel::OnLog(const wxString& text)
 {
-    // Only a running monitor reports a lost connection; an idle one (say,
-    // connected but refused for its interval) just lets the link close.
-    if (!IsRunning())
-    {
-        m_link.FilterEvent(event);
-        return;
-    }
-    m_monitor.OnSocketEvent(event, true);
+    AppendLog(m_logArea, text);
 }
 
-void DunmerePanel::EndOfScan()
+void DunmerePanel::OnLogCleared()
 {
-    m_scanOpen = false;
-    ++m_scansEnded;
-    if (m_deferredLost)
-    {
-        const std::unique_ptr<wxSocketEvent> lost = std::move(m_deferredLost);
-        TakeSocketEvent(*lost);
-    }
+    m_logArea->Clear();
 }
 
-wxThread::ExitCode WlsPanelThread::Entry()
+void DunmerePanel::OnScanEnded(const ScanOutcome& outcome)
 {
-    m_panel.Scan(m_run, m_recording);
-    return 0;
+    if (!outcome.atStart)
+        ++m_scansEnded;
 }
 
-void DunmerePanel::Scan(unsigned run, bool recording)
+bool DunmerePanel::ShouldRecord()
 {
-    // Runs on the scan thread.
-    m_scanRun = run;
-    m_scanRecording = recording;
-    m_model.PollScan(*this);
-    m_monitor.Deliver([this] { EndOfScan(); });
-}
-
-void DunmerePanel::OnGui(std::function<void()> fn)
-{
-    if (wxIsMainThread())
-        fn();
-    else
-        m_monitor.Deliver(std::move(fn));
-}
-
-std::string DunmerePanel::Exchange(char command, const std::string& payload)
-{
-    if (m_monitor.Cancelled())
-        return std::string();
-    return m_link.RequestBytes(command, payload);
-}
-
-bool DunmerePanel::IsLinkAlive()
-{
-    return !m_monitor.Cancelled() && m_link.IsAlive() == 1;
-}
-
-void DunmerePanel::TakeBrokenLinkPath()
-{
-    const unsigned run = m_scanRun;
-    OnGui(
-        [this, run]
-        {
-            // Stopped or restarted since: the operator has moved on.
-            if (run != m_run || !IsRunning())
-                return;
-            m_logArea->Clear();
-            AppendLog(m_logArea, "Connection to Agent is Broken! Re-Connect Please!");
-            StopMonitor();
-        });
-}
-
-void DunmerePanel::ShowWlsReport()
-{
-    // Runs on the thread of the scan: copies what the lists show, then the
-    // agent's message and the history go after the display in the log.
-    std::shared_ptr<const ReportView> view = MakeView();
-    const unsigned run = m_scanRun;
-    OnGui(
-        [this, run, view]
-        {
-            if (run == m_run)
-                DisplayWlsReport(view);
-        });
-    WriteWlsLog(1);
-    const wxString warning = RecordScanHistory(
-        m_scanRecording,
-        [this]
-        {
-            return m_db.RecordWlsScan(m_model.Servers(), m_model.Jvms(), m_model.Threads(),
-                                      m_model.JdbcPools(), RecTimeNow());
-        },
-        [this] { return m_db.LastError(); });
-    if (!warning.empty())
-        OnGui([this, warning] { m_monitor.Warn(warning); });
-}
-
-std::shared_ptr<const DunmerePanel::ReportView> DunmerePanel::MakeView() const
-{
-    auto view = std::make_shared<ReportView>();
-    view->servers = m_model.Servers();
-    view->jvms = m_model.Jvms();
-    view->threads = m_model.Threads();
-    view->jdbc = m_model.JdbcPools();
-    view->summary = m_model.Summary();
-    return view;
+    return m_recordToDb->GetValue();
 }
 
 int DunmerePanel::LoadReport(std::string reply)
 {
-    m_model.SetLastReply(reply);
-    const int result = m_model.ParseWlsReport(reply);
-    m_loaded = MakeView();
-    return result;
+    m_loaded = m_monitor.LoadReport(std::move(reply));
+    return m_loaded->accepted ? 1 : -1;
 }
 
 void DunmerePanel::DisplayLoadedReport()
 {
     if (m_loaded)
-        DisplayWlsReport(m_loaded);
+        DisplayWlsReport(m_loaded->webLogic);
 }
 
-void DunmerePanel::DisplayWlsReport(const std::shared_ptr<const ReportView>& view)
+void DunmerePanel::DisplayWlsReport(const std::shared_ptr<const WlsReportData>& view)
 {
     m_view = view;
     Freeze();
@@ -351,34 +226,6 @@ void DunmerePanel::DisplayWlsReport(const std::shared_ptr<const ReportView>& vie
     m_summaryList->SetColumnWidth(0, wxLIST_AUTOSIZE);
     m_summaryList->SetColumnWidth(1, wxLIST_AUTOSIZE);
     Thaw();
-}
-
-void DunmerePanel::WriteWlsLog(int kind)
-{
-    m_model.WriteWlsLog(kind, *this);
-}
-
-void DunmerePanel::WriteLog(const wxString& text)
-{
-    OnGui([this, text] { AppendLog(m_logArea, text); });
-}
-
-void DunmerePanel::PlaySound(const wxString& soundFile)
-{
-    if (m_actions.playSound)
-        m_actions.playSound(soundFile);
-}
-
-void DunmerePanel::SendSms(const wxString& alarmText)
-{
-    if (m_actions.sendSms)
-        m_actions.sendSms(alarmText);
-}
-
-void DunmerePanel::SendMail(const ActionSettings& settings, const wxString& alarmText)
-{
-    if (m_actions.sendMail)
-        m_actions.sendMail(settings, alarmText);
 }
 
 void DunmerePanel::OnAlarmSet(wxCommandEvent&)

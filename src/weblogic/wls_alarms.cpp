@@ -112,7 +112,7 @@ void WlsModel::MarkWlsThresholds()
             if (RatioBelow(t, capacity - Number(pool.ActiveCurrent), capacity))
             {
                 pool.Flags |= WlsJdbcLow | WlsAlarmRow;
-                NoteAlarmServer(pool.ServerName, AlarmJdbc);
+                NoteAlarmServer(pool.ServerName, AlarmJdbc, pool.JDBCName);
             }
         }
     }
@@ -166,10 +166,19 @@ const std::vector<std::size_t>* WlsModel::ServersNamed(const wxString& name)
     return found == m_serverIndex.end() ? nullptr : &found->second;
 }
 
-void WlsModel::NoteAlarmServer(const wxString& name, int kind)
+void WlsModel::NoteAlarmServer(const wxString& name, int kind, const wxString& pool)
 {
     if (kind != AlarmDied && kind != AlarmHeap && kind != AlarmJdbc && kind != AlarmThread)
         return;
+    const AlarmFinding finding{kind == AlarmDied   ? ::AlarmKind::Died
+                               : kind == AlarmHeap ? ::AlarmKind::JvmHeapLow
+                               : kind == AlarmJdbc ? ::AlarmKind::JdbcLow
+                                                   : ::AlarmKind::ThreadLow,
+                               pool.empty() ? name : name + "/" + pool};
+    wxString key(static_cast<wchar_t>(L'0' + static_cast<int>(finding.kind)), 1);
+    key << finding.object;
+    if (m_findingKeys.insert(key).second)
+        m_findings.push_back(finding);
     wxString& list = OffenderList(kind);
     std::unordered_set<wxString>& filed = FiledNames(kind);
     // Whole names, not substrings: srv1 must still alarm after srv10 (a
@@ -233,24 +242,35 @@ void WlsModel::ClearAlarms()
     for (auto& names : m_filed)
         names.clear();
     m_dumpedNames.clear();
+    m_findings.clear();
+    m_findingKeys.clear();
+}
+
+void WlsScanPort::FireAlarms(const ScanAlarms& alarms)
+{
+    AlarmActions actions;
+    actions.playSound = [this](const wxString& file) { PlaySound(file); };
+    actions.sendSms = [this](const wxString& text) { SendSms(text); };
+    actions.sendMail = [this](const ActionSettings& settings, const wxString& text)
+    { SendMail(settings, text); };
+    FireScanAlarms(alarms, actions);
 }
 
 void WlsModel::FireWlsAlarms(WlsScanPort& port)
 {
-    const wxString text = ComposeAlarmText();
     const WlsAlarmRule rule = Rule();
-    if (!text.empty())
-    {
-        const ActionSettings settings = GetActionSettings();
-        if (FlagOn(rule.PlaySound))
-            port.PlaySound(settings.SoundFile);
-        if (FlagOn(rule.SMS))
-            port.SendSms(text);
-        if (FlagOn(rule.Email))
-            port.SendMail(settings, text);
-        if (FlagOn(rule.ThreadDump))
-            RequestThreadDump(port);
-    }
+    ScanAlarms alarms;
+    alarms.siteName = m_site.SiteName;
+    alarms.text = ComposeAlarmText();
+    alarms.findings = m_findings;
+    alarms.playSound = FlagOn(rule.PlaySound);
+    alarms.sendSms = FlagOn(rule.SMS);
+    alarms.sendMail = FlagOn(rule.Email);
+    alarms.threadDump = FlagOn(rule.ThreadDump);
+    alarms.settings = GetActionSettings();
+    port.FireAlarms(alarms);
+    if (!alarms.text.empty() && alarms.threadDump)
+        RequestThreadDump(port);
     WriteWlsLog(2, port);
     ClearAlarms();
 }

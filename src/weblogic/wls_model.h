@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/scan_alarms.h"
 #include "store/records.h"
 #include "weblogic/wls_records.h"
 
@@ -35,6 +36,9 @@ public:
     // Appends text to the log area as it stands.
     virtual void WriteLog(const wxString& text) = 0;
 
+    // The scan's alarm reaction, after every polled report, before the
+    // thread dump. By default the designed actions below.
+    virtual void FireAlarms(const ScanAlarms& alarms);
     virtual void PlaySound(const wxString& soundFile) = 0;
     virtual void SendSms(const wxString& alarmText) = 0;
     virtual void SendMail(const ActionSettings& settings, const wxString& alarmText) = 0;
@@ -82,7 +86,9 @@ public:
     int ParseWlsReport(const char* data, std::size_t size);
 
     void MarkWlsThresholds();
-    void NoteAlarmServer(const wxString& name, int kind);
+    // Files a server under its kind; pool names the JDBC pool that fell low,
+    // for the finding (server/pool).
+    void NoteAlarmServer(const wxString& name, int kind, const wxString& pool = wxString());
 
     // One polled scan: request ']', then parse, show and fire the alarms.
     ScanResult PollScan(WlsScanPort& port);
@@ -108,6 +114,8 @@ public:
     const wxString& Offenders(int kind) const;
     const wxString& DumpedServers() const { return m_dumpedServers; }
     const wxString& DumpLines() const { return m_dumpLines; }
+    // Every object filed since the last ClearAlarms, each once.
+    const std::vector<AlarmFinding>& Findings() const { return m_findings; }
     const std::string& LastReply() const { return m_lastReply; }
     void SetLastReply(const std::string& reply) { m_lastReply = reply; }
 
@@ -152,6 +160,8 @@ private:
     // the list's text. Only a shortcut: the substring test still decides.
     std::unordered_set<wxString> m_filed[4];
     std::unordered_set<wxString> m_dumpedNames;
+    std::vector<AlarmFinding> m_findings;
+    std::unordered_set<wxString> m_findingKeys; // kind and object of each finding
     std::unordered_map<wxString, std::vector<std::size_t>> m_serverIndex;
     bool m_serverIndexBuilt = false;
 };

@@ -377,6 +377,22 @@ TEST(AgentLinkConcurrency, AbortEndsExchangeInFlight)
     EXPECT_TRUE(recorder.events.empty());
 }
 
+// Regression (Stop during a scan sent no goodbye): Abort between exchanges
+// refuses the next one but leaves the connection usable, so Close still
+// writes '_'.
+TEST(AgentLinkConcurrency, AbortBetweenExchangesKeepsTheGoodbye)
+{
+    std::promise<std::string> seen;
+    LoopbackServer server = ScriptedAgent([&](PeerConnection& peer) { seen.set_value(peer.ReadFor(500)); });
+    AgentLink link(ShortTimeouts());
+    ASSERT_TRUE(OpenLink(link, server.Port()));
+    link.Abort();
+    EXPECT_EQ(link.RequestBytes(']', ""), "");
+    EXPECT_EQ(link.IsAlive(), 1);
+    link.Close();
+    EXPECT_EQ(seen.get_future().get(), "_");
+}
+
 // --- connection-lost notifications ---------------------------------------
 
 TEST(AgentLinkLost, IdlePeerCloseIsReportedOnceWithTargetId)
