@@ -266,26 +266,6 @@ TEST(AgentLinkConnect, RefusedOrUnresolvableFails)
     EXPECT_EQ(link.RequestBytes(']', ""), "");
 }
 
-// Also resolves a host name.
-TEST(AgentLinkConnect, ReconnectsOnTheSameLink)
-{
-    LoopbackServer server = ScriptedAgent(
-        [](PeerConnection& peer)
-        {
-            while (peer.ReadExactly(1, 3000) == "]")
-                peer.Write("        1x");
-        });
-    AgentLink link(ShortTimeouts());
-    for (int round = 0; round < 3; ++round)
-    {
-        ASSERT_TRUE(OpenLink(link, server.Port(), "localhost"));
-        EXPECT_EQ(link.IsAlive(), 1);
-        EXPECT_EQ(link.RequestBytes(']', ""), "x");
-        EXPECT_EQ(link.Close(), 1);
-    }
-    EXPECT_EQ(server.Accepted(), 3);
-}
-
 TEST(AgentLinkClose, SendsGoodbyeAndIsIdempotent)
 {
     std::promise<std::string> seen;

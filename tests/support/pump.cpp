@@ -10,12 +10,13 @@ namespace
 {
 void PumpOnce()
 {
-    if (wxTheApp)
+    // wxAppConsole: the core tests run on wxBase's own application object.
+    if (wxAppConsole* app = wxAppConsole::GetInstance())
     {
         if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
             loop->YieldFor(wxEVT_CATEGORY_ALL);
         else
-            wxTheApp->ProcessPendingEvents();
+            app->ProcessPendingEvents();
     }
 }
 } // namespace
