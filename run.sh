@@ -2,10 +2,20 @@
 # The demo: installs what is missing, builds into build/, starts two stand-in
 # agents (a Tuxedo domain and a WebLogic 10 domain) on free local ports,
 # prepares build/demo-home whose Corvane.db lists both as sites, and opens the
-# console there. The agents stop when the console exits.
-#   ./run.sh
+# console there. The agents stop when the console exits. Both demo sites keep
+# 7 days of history, and their panels open with "Record to Database!" ticked
+# (CORVANE_RECORD_HISTORY=1), so the chart tool shows the scans as they come.
+#   ./run.sh                  the demo
+#   ./run.sh --history DAYS   the demo sites first get DAYS of synthetic history
 set -euo pipefail
 cd "$(dirname "$0")"
+history=()
+if [ "${1:-}" = "--history" ] && [ -n "${2:-}" ]; then
+    history=(--history "$2")
+elif [ $# -gt 0 ]; then
+    sed -n '2,10p' "$0" >&2
+    exit 2
+fi
 source scripts/deps.sh
 ensure_packages
 # Only what the demo runs (test.sh builds the rest): a test being edited must
@@ -66,9 +76,9 @@ start_agent weblogic-agent --weblogic --version 10 --servers 4 --pools 2 --seed 
 wls_port=$agent_port
 echo "Tuxedo agent on 127.0.0.1:$tux_port, WebLogic agent on 127.0.0.1:$wls_port"
 
-"$bin/corvane-demo-home" "$home" "$tux_port" "$wls_port"
+"$bin/corvane-demo-home" "${history[@]}" "$home" "$tux_port" "$wls_port"
 
 # Run from the demo home so the toolkit's CorvaneLog.txt lands there too.
-export CORVANE_HOME="$PWD/$home"
+export CORVANE_HOME="$PWD/$home" CORVANE_RECORD_HISTORY=1
 console="$PWD/$bin/corvane"
 (cd "$home" && "$console")

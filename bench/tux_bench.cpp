@@ -4,7 +4,8 @@
 //   tux_compare_ms         the comparison with the previous scan alone (_restart_ms: after a
 //                          restart of the whole domain under new process ids)
 //   tux_display_ms         the display step on the GUI thread, painting included
-//   tux_record_rows_per_s  history rows of one scan written per second
+//   tux_record_rows_per_s  history rows of one scan written per second (with the range
+//                          indexes; tux_record_noindex_rows_per_s without them)
 //   tux_panel_mb           what a panel holding that domain adds to the process
 #include "bench.h"
 
@@ -12,12 +13,14 @@
 #include "common/clock.h"
 #include "common/heap_tuning.h"
 #include "store/db_access.h"
+#include "store/history_indexes.h"
 #include "tuxedo/halvex_panel.h"
 #include "tuxedo/tux_monitor_model.h"
 
 #include <pugixml.hpp>
 
 #include <wx/frame.h>
+#include <wx/wxsqlite3.h>
 
 #include <string>
 
@@ -150,6 +153,24 @@ CORVANE_BENCH_SECTION(tux_record, false)
                              });
     PrintFigure("tux_record_ms", ms, "ms");
     PrintFigure("tux_record_rows_per_s", rows / (ms / 1000.0), "rows/s");
+
+    // The same into a file without the range indexes, as before they existed
+    // (dropped after the open, which adds them).
+    DbAccess bare;
+    bare.Open(home.File("bare.db"), DbAccess::SiteDb);
+    {
+        wxSQLite3Database raw;
+        raw.Open(home.File("bare.db"));
+        for (const HistoryTable& t : kHistoryTables)
+            raw.ExecuteUpdate(wxString::Format("drop index %s_%s_RecTime;", t.table, t.key));
+    }
+    const double bareMs = BestMs(3,
+                                 [&]
+                                 {
+                                     bare.RecordTuxScan(model.Queues(), model.Servers(),
+                                                        model.Clients(), RecTimeNow());
+                                 });
+    PrintFigure("tux_record_noindex_rows_per_s", rows / (bareMs / 1000.0), "rows/s");
 }
 
 // The panel's memory is read from the resident size: a fresh process.

@@ -32,3 +32,7 @@ $IM -size 16x16 xc:none -fill '#e6a817' -draw "polygon 8,1 15,14 1,14" -fill bla
 $IM -size 16x16 xc:none -fill '#3b6ea5' -draw "ellipse 8,3 6,2 0,360" -draw "rectangle 2,3 14,12" \
     -draw "ellipse 8,12 6,2 0,360" -fill none -stroke '#cfe8f0' -draw "ellipse 8,3 6,2 0,180" \
     -define png:exclude-chunks=date,time PNG32:tool_database.png
+# Chart tool: a small line chart on axes.
+$IM -size 16x16 xc:none -fill none -stroke '#555555' -strokewidth 1 -draw "polyline 1,1 1,14 15,14" \
+    -stroke '#1f6f8b' -strokewidth 2 -draw "polyline 3,11 6,7 9,9 14,3" \
+    -define png:exclude-chunks=date,time PNG32:tool_chart.png

@@ -58,7 +58,8 @@ tux_port=$agent_port
 start_agent weblogic --weblogic --version 10 --servers 4 --pools 2 --seed 3
 wls_port=$agent_port
 
-"$bin/corvane-demo-home" "$home" "$tux_port" "$wls_port" >/dev/null
+# Two days of history behind the chart picture.
+"$bin/corvane-demo-home" --history 2 "$home" "$tux_port" "$wls_port" >/dev/null
 
 export CORVANE_HOME=$home NO_AT_BRIDGE=1
 (cd "$home" && xvfb-run -a -s '-screen 0 1600x1200x24' "$bin/corvane-screenshots" "$out")

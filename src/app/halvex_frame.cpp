@@ -9,6 +9,7 @@
 #include "common/prompt.h"
 #include "dialogs/halvex_database_dlg.h"
 #include "dialogs/halvex_site_list_dlg.h"
+#include "history/corvane_chart_frame.h"
 #include "store/records.h"
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
@@ -85,6 +86,8 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
     m_toolBar->AddTool(CorvaneId::ToolAction, "Action", ToolBitmap(CorvaneId::ToolAction),
                        "Alarm action setting");
     m_toolBar->SetToolLongHelp(CorvaneId::ToolAction, "Setting for alarm action.");
+    m_toolBar->AddTool(CorvaneId::ToolChart, "Chart", ToolBitmap(CorvaneId::ToolChart), "History chart");
+    m_toolBar->SetToolLongHelp(CorvaneId::ToolChart, "Charts of a site's recorded history.");
     m_toolBar->AddTool(CorvaneId::ToolDatabase, "Database", ToolBitmap(CorvaneId::ToolDatabase),
                        "Database setting");
     m_toolBar->SetToolLongHelp(CorvaneId::ToolDatabase, "Setting for database.");
@@ -136,7 +139,7 @@ void HalvexFrame::OnToolRange(wxCommandEvent& event)
         ShowMessage("EMAIL Not Support Now.");
         break;
     case CorvaneId::ToolChart:
-        ShowMessage("CHART Not Support Now.");
+        OpenChartWindow(this);
         break;
     default:
         event.Skip();

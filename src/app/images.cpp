@@ -5,6 +5,7 @@
 #include "amain_png.h"
 #include "splash_png.h"
 #include "tool_action_png.h"
+#include "tool_chart_png.h"
 #include "tool_database_png.h"
 #include "tool_quit_png.h"
 #include "tool_site_png.h"
@@ -51,6 +52,8 @@ wxBitmap ToolBitmap(int toolId)
         return FromPng(tool_site_png, sizeof tool_site_png);
     case CorvaneId::ToolAction:
         return FromPng(tool_action_png, sizeof tool_action_png);
+    case CorvaneId::ToolChart:
+        return FromPng(tool_chart_png, sizeof tool_chart_png);
     case CorvaneId::ToolDatabase:
         return FromPng(tool_database_png, sizeof tool_database_png);
     default:

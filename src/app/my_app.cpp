@@ -4,12 +4,17 @@
 #include "alarm/alarm_actions.h"
 #include "app/images.h"
 #include "monitor/site_monitor.h"
+#include "common/program_dir.h"
 #include "common/prompt_gui.h"
+#include "history/history_retention.h"
 
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/splash.h>
 #include <wx/utils.h>
+
+MyApp::MyApp() = default;
+MyApp::~MyApp() = default;
 
 bool MyApp::OnInit()
 {
@@ -33,6 +38,9 @@ bool MyApp::OnInit()
     wxSleep(3);
 
     frame->Show(true);
+    // Its first pass comes well after start-up, which itself reads no database.
+    m_purger = std::make_unique<HistoryPurger>(ConfigDbPath(), HistoryPurger::Timing());
+    m_purger->Start();
     return true;
 }
 
@@ -42,5 +50,6 @@ int MyApp::OnExit()
     // a history write still going on (a scan's rows) is given a moment.
     DropPendingAlarmMails();
     SiteMonitor::WaitForHistoryWrites(5000);
+    m_purger.reset(); // a batch under way ends first
     return wxApp::OnExit();
 }

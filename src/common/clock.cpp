@@ -4,9 +4,14 @@
 
 wxString FormatUtc8(const wxString& format)
 {
+    return FormatUtc8At(std::time(nullptr), format);
+}
+
+wxString FormatUtc8At(long long epochSeconds, const wxString& format)
+{
     wxString pattern = format;
     pattern.Replace("%X", "%H:%M:%S");
-    const std::time_t shifted = std::time(nullptr) + 8 * 3600;
+    const std::time_t shifted = static_cast<std::time_t>(epochSeconds + 8 * 3600);
     std::tm parts{};
     gmtime_r(&shifted, &parts);
     char out[128];

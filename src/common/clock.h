@@ -7,6 +7,9 @@
 // hours:minutes:seconds so stored history does not depend on the locale.
 wxString FormatUtc8(const wxString& format);
 
+// The same for a given moment (seconds since the epoch).
+wxString FormatUtc8At(long long epochSeconds, const wxString& format);
+
 // "[%y-%m-%d %X]: [WARN]: ", the prefix of every warning line in a log area.
 wxString WarnPrefix();
 

@@ -35,7 +35,7 @@ enum : int
     AboutVersion = 1021,
     AboutLine = 1022,
 
-    // Toolbar tools (315 and 317 have no tool, only the range handler answers them)
+    // Toolbar tools (315 has no tool, only the range handler answers it)
     ToolQuit = 313,
     ToolSite = 314,
     ToolEmail = 315,

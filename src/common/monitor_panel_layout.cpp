@@ -10,6 +10,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <cmath>
 
@@ -48,6 +49,9 @@ MonitorLeftColumn BuildMonitorLeftColumn(wxWindow* panel)
     left->Add(c.alarmSet, 0, wxEXPAND | wxALL, 5);
 
     c.recordToDb = new wxCheckBox(panel, wxID_ANY, "Record to Database!");
+    // The demo (run.sh) opens its panels recording, so its charts fill.
+    wxString record;
+    c.recordToDb->SetValue(wxGetEnv("CORVANE_RECORD_HISTORY", &record) && record == "1");
     left->Add(c.recordToDb, 0, wxALL, 5);
 
     wxBoxSizer* startRow = new wxBoxSizer(wxHORIZONTAL);

@@ -2,6 +2,7 @@
 
 #include "common/program_dir.h"
 #include "common/prompt.h"
+#include "store/history_indexes.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -484,6 +485,8 @@ int DbAccess::Open(const wxString& pathIn, int kind)
                 db.Close();
                 throw;
             }
+            if (kind == SiteDb)
+                EnsureHistoryIndexes(db); // range queries and retention; a refusal costs only speed
         }
         catch (const wxSQLite3Exception& e)
         {

@@ -4,6 +4,7 @@
 #include "common/launcher.h"
 #include "common/program_dir.h"
 #include "dialogs/halvex_database_dlg.h"
+#include "history/corvane_chart_frame.h"
 #include "store/db_access.h"
 #include "support/modal.h"
 #include "support/prompt_recorder.h"
@@ -103,15 +104,18 @@ int DarkPixels(const wxImage& image, const wxRect& rect)
 }
 } // namespace
 
-TEST_F(FrameTest, RangeHandlerAnswersIdsWithoutTools)
+TEST_F(FrameTest, RangeHandlerAnswersTheEmailIdAndTheChartToolOpensItsWindow)
 {
     Tool("", CorvaneId::ToolEmail);
-    Tool("", CorvaneId::ToolChart);
-    ASSERT_EQ(prompts.Messages().size(), 2u);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0].text, "EMAIL Not Support Now.");
     EXPECT_EQ(prompts.Messages()[0].caption, "Message");
     EXPECT_EQ(prompts.Messages()[0].parent, nullptr);
-    EXPECT_EQ(prompts.Messages()[1].text, "CHART Not Support Now.");
+    Tool("History chart");
+    const std::vector<CorvaneChartFrame*> charts = TopLevel<CorvaneChartFrame>();
+    ASSERT_EQ(charts.size(), 1u);
+    EXPECT_TRUE(charts[0]->IsShown());
+    EXPECT_EQ(prompts.Messages().size(), 1u);
 }
 
 // Yes closes, and Exit asks nothing: the end-to-end tests show both.

@@ -11,6 +11,7 @@
 #include "dialogs/halvex_database_dlg.h"
 #include "dialogs/halvex_new_site_dlg.h"
 #include "dialogs/halvex_site_list_dlg.h"
+#include "history/corvane_chart_frame.h"
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
@@ -62,7 +63,19 @@ const WindowCase Windows[] = {
      "&Help|Contents\tF1|help content.|Web Resource...|Technical Support|Check for Update|"
      "Tuxedo Forums|WebLogic Forums|&About Corvane|Show info about this application|"
      "Quit|Quit Corvane.|Site list|Add a monitor site.|Alarm action setting|"
-     "Setting for alarm action.|Database setting|Setting for database."},
+     "Setting for alarm action.|History chart|Charts of a site's recorded history.|"
+     "Database setting|Setting for database."},
+    {"ChartWindow",
+     {1100, 720},
+     [](HalvexFrame& f) -> wxTopLevelWindow*
+     {
+         CorvaneChartFrame* chart = OpenChartWindow(&f);
+         PumpUntil([chart] { return !chart->Loading(); });
+         return chart;
+     },
+     "History Chart|Site:|a-site-with-a-rather-long-name|Object:|WebLogic server|JDBC pool|"
+     "Metrics:|Time range:|Last hour|Last 24 hours|Last 7 days|Custom|From:|To:|Show|PNG...|"
+     "CSV...|History of this site|Keep for|days (0: all)|Apply|Compact file"},
     {"SiteEditor",
      {408, 345},
      Shown<HalvexNewSiteDlg>,

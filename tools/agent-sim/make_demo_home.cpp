@@ -1,9 +1,15 @@
-// corvane-demo-home DIR TUXEDO_PORT WEBLOGIC_PORT [HOST]
+// corvane-demo-home [--history DAYS] DIR TUXEDO_PORT WEBLOGIC_PORT [HOST]
 //
 // Prepares the demo's program directory: Corvane.db lists the two stand-in
 // agents as the sites "DemoTuxedo" and "DemoWebLogic" (replacing earlier demo
-// rows, whose ports change from run to run), and a site database that does not
-// exist yet receives an alarm rule that the demo domains set off now and then.
+// rows, whose ports change from run to run), both keeping 7 days of history,
+// and a site database that does not exist yet receives an alarm rule that the
+// demo domains set off now and then. --history DAYS fills both sites with
+// DAYS of synthetic history up to now (one scan a minute, through the
+// console's own parsers and recording), before any history they already hold.
+#include "history/history_retention.h"
+#include "history/history_time.h"
+#include "history_fill.h"
 #include "store/db_access.h"
 #include "tux_domain.h"
 
@@ -11,9 +17,11 @@
 
 #include <wx/filename.h>
 #include <wx/init.h>
+#include <wx/wxsqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace
@@ -52,6 +60,58 @@ bool WriteTuxRule(const wxString& path)
     return db.SaveTuxRule(rule) >= 0;
 }
 
+// The demo domains the agents of run.sh serve, at a scan a minute.
+constexpr int kDemoInterval = 60;
+
+// The first moment the site database already holds history for (its
+// earliest RecTime), or `otherwise` when it holds none.
+long long EarliestHistory(const wxString& path, const char* table, long long otherwise)
+{
+    long long first = otherwise;
+    try
+    {
+        wxSQLite3Database db;
+        db.Open(path, wxEmptyString, WXSQLITE_OPEN_READONLY);
+        wxSQLite3ResultSet row =
+            db.ExecuteQuery(wxString::Format("select min(RecTime) from %s;", table));
+        if (row.NextRow() && !row.IsNull(0) && ParseRecTime(row.GetAsString(0), first))
+            return first;
+    }
+    catch (const wxSQLite3Exception&)
+    {
+    }
+    return otherwise;
+}
+
+bool FillHistory(const wxString& path, bool tuxedo, int days)
+{
+    const long long now = std::time(nullptr);
+    const long long end = EarliestHistory(path, tuxedo ? "ServerList" : "wlsjvmlist", now + kDemoInterval) -
+                          kDemoInterval;
+    const HistoryFill fill = FillInScratch(
+        path,
+        [&](DbAccess& db)
+        {
+            if (tuxedo)
+            {
+                TuxDomain::Config config;
+                config.seed = 7; // the same shapes on every run
+                return FillTuxHistory(db, config, now - days * 86400LL, end, kDemoInterval);
+            }
+            WlsDomain::Config config;
+            config.seed = 7; // the same shapes on every run
+            return FillWlsHistory(db, config, now - days * 86400LL, end, kDemoInterval);
+        });
+    if (!fill.error.empty())
+    {
+        std::fprintf(stderr, "corvane-demo-home: history not written: %s\n",
+                     fill.error.utf8_str().data());
+        return false;
+    }
+    std::printf("%s: %lld scans, %lld history rows\n", path.utf8_str().data(), fill.scans, fill.rows);
+    return true;
+}
+
 bool WriteWlsRule(const wxString& path)
 {
     DbAccess db;
@@ -71,9 +131,20 @@ int main(int argc, char** argv)
 {
     unsigned tuxPort = 0;
     unsigned wlsPort = 0;
-    if (argc < 4 || argc > 5 || !ParsePort(argv[2], tuxPort) || !ParsePort(argv[3], wlsPort))
+    int historyDays = 0;
+    if (argc >= 3 && std::string(argv[1]) == "--history")
     {
-        std::fprintf(stderr, "usage: corvane-demo-home DIR TUXEDO_PORT WEBLOGIC_PORT [HOST]\n");
+        char* end = nullptr;
+        const long days = std::strtol(argv[2], &end, 10);
+        historyDays = *argv[2] && !*end && days > 0 && days <= 3650 ? static_cast<int>(days) : -1;
+        argc -= 2;
+        argv += 2;
+    }
+    if (historyDays < 0 || argc < 4 || argc > 5 || !ParsePort(argv[2], tuxPort) ||
+        !ParsePort(argv[3], wlsPort))
+    {
+        std::fprintf(stderr, "usage: corvane-demo-home [--history DAYS] DIR TUXEDO_PORT "
+                             "WEBLOGIC_PORT [HOST]\n");
         return 2;
     }
     wxInitializer init;
@@ -134,6 +205,15 @@ int main(int argc, char** argv)
     const wxString wlsDb = home + "/" + wls.DatabaseFile;
     if ((!wxFileName::FileExists(tuxDb) && !WriteTuxRule(tuxDb)) ||
         (!wxFileName::FileExists(wlsDb) && !WriteWlsRule(wlsDb)))
+        return 1;
+    wxString error;
+    if (!SaveKeepDays(home + "/Corvane.db", TuxName, 7, &error) ||
+        !SaveKeepDays(home + "/Corvane.db", WlsName, 7, &error))
+    {
+        std::fprintf(stderr, "corvane-demo-home: %s\n", error.utf8_str().data());
+        return 1;
+    }
+    if (historyDays > 0 && (!FillHistory(tuxDb, true, historyDays) || !FillHistory(wlsDb, false, historyDays)))
         return 1;
 
     std::printf("%s: %s on %s:%u, %s on %s:%u\n", home.utf8_str().data(), TuxName,
