@@ -411,32 +411,31 @@ void CorvaneChartFrame::OnShow(wxCommandEvent&)
     Load();
 }
 
-void CorvaneChartFrame::OnExportPng(wxCommandEvent&)
+wxString CorvaneChartFrame::ExportPath(const wxString& title, const wxString& extension)
 {
     if (m_canvas->Plots().empty())
     {
         SetStatus("Nothing to export.");
-        return;
+        return wxString();
     }
-    const wxString path = ChooseFile({"Export chart as PNG", ProgramDir(),
-                                      FileName(m_current.name + "-" + SelectedObject()) + ".png",
-                                      "PNG files (*.png)|*.png", wxFD_SAVE | wxFD_OVERWRITE_PROMPT, this});
-    if (path.empty())
-        return;
-    SetStatus(m_canvas->SavePng(path) ? "Chart saved to " + path
-                                      : "The chart could not be saved to " + path);
+    const wxString upper = extension.Upper();
+    return ChooseFile({title, ProgramDir(),
+                       FileName(m_current.name + "-" + SelectedObject()) + "." + extension,
+                       upper + " files (*." + extension + ")|*." + extension,
+                       wxFD_SAVE | wxFD_OVERWRITE_PROMPT, this});
+}
+
+void CorvaneChartFrame::OnExportPng(wxCommandEvent&)
+{
+    const wxString path = ExportPath("Export chart as PNG", "png");
+    if (!path.empty())
+        SetStatus(m_canvas->SavePng(path) ? "Chart saved to " + path
+                                          : "The chart could not be saved to " + path);
 }
 
 void CorvaneChartFrame::OnExportCsv(wxCommandEvent&)
 {
-    if (m_canvas->Plots().empty())
-    {
-        SetStatus("Nothing to export.");
-        return;
-    }
-    const wxString path = ChooseFile({"Export samples as CSV", ProgramDir(),
-                                      FileName(m_current.name + "-" + SelectedObject()) + ".csv",
-                                      "CSV files (*.csv)|*.csv", wxFD_SAVE | wxFD_OVERWRITE_PROMPT, this});
+    const wxString path = ExportPath("Export samples as CSV", "csv");
     if (path.empty())
         return;
     const std::string csv = HistCsv(m_canvas->Plots());

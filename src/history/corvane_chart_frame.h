@@ -65,6 +65,8 @@ private:
     HistKind Kind() const;
     wxString SelectedObject() const;
     void SetStatus(const wxString& text);
+    // The file an export goes to, chosen by the operator; empty for none.
+    wxString ExportPath(const wxString& title, const wxString& extension);
     void ShowNothing(const wxString& message);
 
     ChartTarget m_target;

@@ -6,6 +6,8 @@
 #include <wx/filename.h>
 #include <wx/wxsqlite3.h>
 
+#include <sqlite3.h>
+
 #include <atomic>
 #include <map>
 #include <set>
@@ -61,30 +63,110 @@ long long FileBytes(const wxString& path)
     return size == wxInvalidSize ? 0 : static_cast<long long>(size.GetValue());
 }
 
-// A column of the current row as a number; false for NULL and for text that
-// is not one (counted as skipped by the caller).
-bool NumberAt(wxSQLite3ResultSet& rows, int column, double& value)
+// The reader's connection: a wrapper's, whose SQLite handle the range reads use.
+class ReaderDb : public wxSQLite3Database
 {
-    switch (rows.GetColumnType(column))
-    {
-    case WXSQLITE_INTEGER:
-    case WXSQLITE_FLOAT:
-        value = rows.GetDouble(column);
-        return true;
-    case WXSQLITE_TEXT:
-        return ParseHistNumber(rows.GetAsString(column).utf8_str().data(), value);
-    default:
-        return false;
-    }
-}
+public:
+    sqlite3* Handle() { return static_cast<sqlite3*>(GetDatabaseHandle()); }
+};
 
-bool TimeAt(wxSQLite3ResultSet& rows, int column, double& t)
+// A statement through SQLite's own interface: the range reads take each
+// row's text where SQLite holds it instead of converting it to wxString and
+// back. Failures throw as the wrapper's do.
+class RawQuery
 {
-    long long epoch = 0;
-    if (!ParseRecTime(rows.GetAsString(column), epoch))
-        return false;
-    t = static_cast<double>(epoch);
-    return true;
+public:
+    RawQuery(wxSQLite3Database& db, const wxString& sql)
+        : m_db(static_cast<ReaderDb&>(db).Handle()) // the reader opens only ReaderDb
+    {
+        Check(sqlite3_prepare_v2(m_db, sql.utf8_str().data(), -1, &m_stmt, nullptr));
+    }
+    ~RawQuery() { sqlite3_finalize(m_stmt); }
+    RawQuery(const RawQuery&) = delete;
+    RawQuery& operator=(const RawQuery&) = delete;
+
+    // The object's key and the range [from, to] as RecTime texts.
+    void BindRange(const wxString& key, const HistQuery& q)
+    {
+        sqlite3_reset(m_stmt);
+        int i = 1;
+        for (const wxString& value : {key, RecTimeAt(q.from), RecTimeAt(q.to)})
+            Check(sqlite3_bind_text(m_stmt, i++, value.utf8_str().data(), -1, SQLITE_TRANSIENT));
+    }
+    bool Next()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            Check(rc);
+        return rc == SQLITE_ROW;
+    }
+    const char* Text(int column, int& length) const
+    {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        length = sqlite3_column_bytes(m_stmt, column);
+        return text ? text : "";
+    }
+    bool Time(int column, double& t) const
+    {
+        int length = 0;
+        const char* text = Text(column, length);
+        long long epoch = 0;
+        if (!ParseRecTime(text, static_cast<std::size_t>(length), epoch))
+            return false;
+        t = static_cast<double>(epoch);
+        return true;
+    }
+    // A number, or text that reads as one; not NULL.
+    bool Number(int column, double& value) const
+    {
+        switch (sqlite3_column_type(m_stmt, column))
+        {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            value = sqlite3_column_double(m_stmt, column);
+            return true;
+        case SQLITE_TEXT:
+            return ParseHistNumber(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                                   value);
+        default:
+            return false;
+        }
+    }
+    long long Integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+private:
+    void Check(int rc) const
+    {
+        if (rc != SQLITE_OK)
+            throw wxSQLite3Exception(rc, wxString::FromUTF8(sqlite3_errmsg(m_db)));
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Steps a range query whose columns are RecTime, a label and a value:
+// take(t, label, v) for each row whose time and value read as such; the
+// other rows are counted as skipped.
+template <typename Take>
+void ReadSamples(wxSQLite3Database& db, const wxString& sql, const HistQuery& q, HistResult& result,
+                 Take&& take)
+{
+    RawQuery rows(db, sql);
+    rows.BindRange(q.object, q);
+    while (rows.Next())
+    {
+        ++result.rows;
+        double t = 0, v = 0;
+        if (!rows.Time(0, t) || !rows.Number(2, v))
+        {
+            ++result.skipped;
+            continue;
+        }
+        int length = 0;
+        const char* label = rows.Text(1, length);
+        take(t, std::string(label, static_cast<std::size_t>(length)), v);
+    }
 }
 
 // Adds a sample; rows of one series at one time stamp are added up.
@@ -96,42 +178,23 @@ void AddSample(HistPoints& points, double t, double v)
         points.push_back({t, v, false});
 }
 
-wxSQLite3ResultSet RangeQuery(wxSQLite3Database& db, wxSQLite3Statement& s, const wxString& object,
-                              const HistQuery& q)
-{
-    s.Bind(1, object);
-    s.Bind(2, RecTimeAt(q.from));
-    s.Bind(3, RecTimeAt(q.to));
-    return s.ExecuteQuery();
-}
-
 void LoadGauge(wxSQLite3Database& db, const GaugeSource& g, const HistQuery& q, HistPlot& plot,
                HistResult& result)
 {
     if (!db.TableExists(g.table))
         return;
     const wxString seriesColumn = g.seriesColumn ? wxString::Format("[%s]", g.seriesColumn) : "''";
-    wxSQLite3Statement s = db.PrepareStatement(wxString::Format(
-        "select RecTime, %s, %s from [%s] where [%s] = ? and RecTime >= ? and RecTime <= ? "
-        "order by RecTime;",
-        seriesColumn, g.value, g.table, g.key));
-    wxSQLite3ResultSet rows = RangeQuery(db, s, q.object, q);
-    std::map<wxString, HistPoints> series;
-    while (rows.NextRow())
-    {
-        ++result.rows;
-        double t = 0, v = 0;
-        if (!TimeAt(rows, 0, t) || !NumberAt(rows, 2, v))
-        {
-            ++result.skipped;
-            continue;
-        }
-        AddSample(series[g.seriesColumn ? rows.GetAsString(1) : q.object], t, v * g.scale);
-    }
-    for (auto& [name, points] : series)
+    std::map<std::string, HistPoints> series;
+    ReadSamples(db,
+                wxString::Format("select RecTime, %s, %s from [%s] where [%s] = ? and RecTime >= ? "
+                                 "and RecTime <= ? order by RecTime;",
+                                 seriesColumn, g.value, g.table, g.key),
+                q, result,
+                [&](double t, std::string label, double v) { AddSample(series[label], t, v * g.scale); });
+    for (auto& [label, points] : series)
     {
         MarkGaps(points);
-        plot.series.push_back({name, std::move(points)});
+        plot.series.push_back({g.seriesColumn ? wxString::FromUTF8(label) : q.object, std::move(points)});
     }
 }
 
@@ -139,22 +202,13 @@ void LoadRequestRate(wxSQLite3Database& db, const HistQuery& q, HistPlot& plot, 
 {
     if (!db.TableExists("ServerList"))
         return;
-    wxSQLite3Statement s = db.PrepareStatement(
-        "select RecTime, ProcessID, RqDone from ServerList where ProgName = ? and RecTime >= ? "
-        "and RecTime <= ? order by RecTime;");
-    wxSQLite3ResultSet rows = RangeQuery(db, s, q.object, q);
     std::vector<CounterSample> samples;
-    while (rows.NextRow())
-    {
-        ++result.rows;
-        double t = 0, v = 0;
-        if (!TimeAt(rows, 0, t) || !NumberAt(rows, 2, v))
-        {
-            ++result.skipped;
-            continue;
-        }
-        samples.push_back({t, rows.GetAsString(1).ToStdString(), v});
-    }
+    ReadSamples(db,
+                "select RecTime, ProcessID, RqDone from ServerList where ProgName = ? and "
+                "RecTime >= ? and RecTime <= ? order by RecTime;",
+                q, result,
+                [&](double t, std::string process, double v)
+                { samples.push_back({t, std::move(process), v}); });
     plot.series.push_back({q.object, CounterRatePerMinute(samples)});
 }
 
@@ -166,19 +220,17 @@ void LoadClients(wxSQLite3Database& db, const HistQuery& q, HistPlot& plot, Hist
     // counts 0 there, not a gap.
     std::map<wxString, std::map<double, double>> counts;
     std::set<double> scans;
-    wxSQLite3Statement s = db.PrepareStatement(
-        "select RecTime, count(*) from ClientList where ClientStatus = ? and RecTime >= ? and "
-        "RecTime <= ? group by RecTime;");
+    RawQuery rows(db, "select RecTime, count(*) from ClientList where ClientStatus = ? and "
+                      "RecTime >= ? and RecTime <= ? group by RecTime;");
     for (const wxString& status : DistinctByIndex(db, "ClientList", "ClientStatus"))
     {
-        s.Reset();
-        wxSQLite3ResultSet rows = RangeQuery(db, s, status, q);
-        while (rows.NextRow())
+        rows.BindRange(status, q);
+        while (rows.Next())
         {
-            const long long n = rows.GetInt64(1).GetValue();
+            const long long n = rows.Integer(1);
             result.rows += n;
             double t = 0;
-            if (!TimeAt(rows, 0, t))
+            if (!rows.Time(0, t))
             {
                 result.skipped += n;
                 continue;
@@ -305,7 +357,7 @@ HistoryReader::Opened HistoryReader::Open(const wxString& path)
             wxString::Format("No history: the site database [%s] does not exist.", path);
         return opened;
     }
-    auto db = std::make_unique<wxSQLite3Database>();
+    std::unique_ptr<wxSQLite3Database> db = std::make_unique<ReaderDb>();
     try
     {
         try

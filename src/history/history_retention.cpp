@@ -74,16 +74,45 @@ public:
 
     bool Stopped() const { return m_options.stop && *m_options.stop; }
 
-    // Collects old rows key by key through the range index and deletes them
-    // a batch at a time.
+    // Old rows were written first: walks the table in row order from its
+    // start and deletes them a batch of neighbouring rows at a time, until a
+    // batch finds none. Then, key by key through the range index, the old rows
+    // that stand among newer ones (a clock set back) go too.
     void Table(const HistoryTable& t)
+    {
+        const wxString del =
+            wxString::Format("delete from [%s] where rowid = ? and RecTime < ?;", t.table);
+        wxSQLite3Statement walk = m_db.PrepareStatement(wxString::Format(
+            "select rowid, RecTime < ? from [%s] where rowid > ? order by rowid limit ?;", t.table));
+        wxLongLong after = -1;
+        for (bool found = true; found && !Stopped();)
+        {
+            walk.Reset();
+            walk.Bind(1, m_cutoff);
+            walk.Bind(2, after);
+            walk.Bind(3, m_options.batchRows);
+            wxSQLite3ResultSet rows = walk.ExecuteQuery();
+            found = false;
+            while (rows.NextRow())
+            {
+                after = rows.GetInt64(0);
+                if (rows.GetInt(1) == 1)
+                {
+                    m_rowids.push_back(after);
+                    found = true;
+                }
+            }
+            Flush(del);
+        }
+        Stragglers(t, del);
+    }
+
+    void Stragglers(const HistoryTable& t, const wxString& del)
     {
         wxSQLite3Statement pick = m_db.PrepareStatement(wxString::Format(
             "select rowid from [%s] where [%s] = ? and RecTime < ? limit ?;", t.table, t.key));
         wxSQLite3Statement pickNull = m_db.PrepareStatement(wxString::Format(
             "select rowid from [%s] where [%s] is null and RecTime < ? limit ?;", t.table, t.key));
-        const wxString del =
-            wxString::Format("delete from [%s] where rowid = ? and RecTime < ?;", t.table);
         std::vector<wxString> keys = DistinctByIndex(m_db, t.table, t.key);
         keys.emplace_back(); // stands for NULL
         for (std::size_t k = 0; k < keys.size() && !Stopped(); ++k)
@@ -132,7 +161,9 @@ public:
             }
             transaction.Commit();
         }
-        m_report.longestBatchMs = std::max(m_report.longestBatchMs, MsSince(start));
+        const double ms = MsSince(start);
+        m_report.longestBatchMs = std::max(m_report.longestBatchMs, ms);
+        m_report.totalBatchMs += ms;
         ++m_report.batches;
         m_rowids.clear();
         Pause();

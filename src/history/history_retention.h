@@ -43,6 +43,7 @@ struct PurgeReport
     long long deleted = 0;
     int batches = 0;
     double longestBatchMs = 0;
+    double totalBatchMs = 0;
     long long pagesFreed = 0; // given back to the file system (incremental vacuum)
     wxString error;
 };

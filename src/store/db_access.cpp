@@ -486,7 +486,7 @@ int DbAccess::Open(const wxString& pathIn, int kind)
                 throw;
             }
             if (kind == SiteDb)
-                EnsureHistoryIndexes(db); // range queries and retention; a refusal costs only speed
+                EnsureHistoryIndexesSoon(db, path); // range queries and retention
         }
         catch (const wxSQLite3Exception& e)
         {

@@ -16,10 +16,22 @@ struct HistoryTable
 extern const HistoryTable kHistoryTables[7];
 
 // Creates the range indexes (key, RecTime) of the history tables the file
-// holds, where they are missing. Never touches a table's layout. False, with
-// SQLite's message in *error, when the file refused (locked, read-only).
+// holds where they are missing, one table per transaction. Never touches a
+// table's layout. False, with SQLite's message in *error, when the file
+// refused (locked, read-only).
 bool EnsureHistoryIndexes(wxSQLite3Database& db, wxString* error = nullptr);
 
 // Whether every history table the file holds has its range index (throws
 // wxSQLite3Exception when the file cannot be read).
 bool HasHistoryIndexes(wxSQLite3Database& db);
+
+// For the opening of a site database on the GUI thread: a file of modest
+// size gains its missing indexes at once; a large one (building them takes
+// seconds per million rows) gains them from a background thread with a
+// connection of its own, so the window stays responsive. Never fails: without
+// the indexes, charts and purges only read more.
+void EnsureHistoryIndexesSoon(wxSQLite3Database& db, const wxString& path);
+
+// Waits for the background indexing of path, if any (tests, and the end of
+// the program, which cuts it short: SQLite rolls an unfinished index back).
+void WaitForHistoryIndexing(const wxString& path);
