@@ -10,6 +10,7 @@
 #include <wx/filename.h>
 
 #include <ctime>
+#include <thread>
 
 namespace
 {
@@ -192,4 +193,15 @@ TEST_F(HistoryStoreTest, RetentionDeletesExactlyTheOldRowsOfItsSite)
     EXPECT_EQ(RawDb(SitePath("other.db")).Value("select count(*) from ServerList"), "10");
     EXPECT_EQ(mine.Value("pragma auto_vacuum"), "2");
     EXPECT_EQ(mine.Value("pragma freelist_count"), "0");
+
+    // The process's purger, on its own thread, runs a pass when woken.
+    Scan(m_site, m_now - 30 * 86400, "1");
+    HistoryPurger running(ConfigPath(), HistoryPurger::Timing{std::chrono::hours(1), std::chrono::hours(1)},
+                          options);
+    running.Start();
+    HistoryPurger::WakeRunning();
+    for (int i = 0; i < 500 && mine.Value("select count(*) from ServerList") != "4"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(mine.Value("select count(*) from ServerList"), "4");
+    running.Stop();
 }
