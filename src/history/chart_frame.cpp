@@ -1,5 +1,6 @@
 #include "history/chart_frame.h"
 
+#include "common/window_fit.h"
 #include "history/chart_canvas.h"
 
 #include <wx/button.h>
@@ -41,17 +42,21 @@ ChartFrame::ChartFrame(wxWindow* parent, wxWindowID id, const wxString& title, c
     m_range = new wxChoice(panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, 4, ranges);
     m_range->SetSelection(1);
     left->Add(m_range, 0, wxEXPAND | wxALL, 5);
-    auto* custom = new wxFlexGridSizer(2, 3, 3, 3);
-    custom->Add(new wxStaticText(panel, wxID_ANY, "From:"), 0, wxALIGN_CENTER_VERTICAL);
-    m_fromDate = new wxDatePickerCtrl(panel, wxID_ANY);
-    custom->Add(m_fromDate);
-    m_fromTime = new wxTimePickerCtrl(panel, wxID_ANY);
-    custom->Add(m_fromTime);
-    custom->Add(new wxStaticText(panel, wxID_ANY, "To:"), 0, wxALIGN_CENTER_VERTICAL);
-    m_toDate = new wxDatePickerCtrl(panel, wxID_ANY);
-    custom->Add(m_toDate);
-    m_toTime = new wxTimePickerCtrl(panel, wxID_ANY);
-    custom->Add(m_toTime);
+    // Date over time: GTK's time picker needs more room than a row beside
+    // the date would leave.
+    auto* custom = new wxFlexGridSizer(4, 2, 3, 3);
+    const auto picker = [&](const char* label, wxDatePickerCtrl*& date, wxTimePickerCtrl*& time)
+    {
+        custom->Add(new wxStaticText(panel, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
+        date = new wxDatePickerCtrl(panel, wxID_ANY);
+        custom->Add(date, 0, wxEXPAND);
+        custom->AddSpacer(0);
+        time = new wxTimePickerCtrl(panel, wxID_ANY);
+        time->SetMinSize(wxSize(time->GetBestSize().x + GetCharWidth() * 4, -1));
+        custom->Add(time, 0, wxEXPAND);
+    };
+    picker("From:", m_fromDate, m_fromTime);
+    picker("To:", m_toDate, m_toTime);
     left->Add(custom, 0, wxALL, 5);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -102,7 +107,7 @@ ChartFrame::ChartFrame(wxWindow* parent, wxWindowID id, const wxString& title, c
     auto* frameSizer = new wxBoxSizer(wxVERTICAL);
     frameSizer->Add(panel, 1, wxEXPAND);
     SetSizer(frameSizer);
-    Layout();
+    GrowToFit(this);
 
     m_site->Bind(wxEVT_CHOICE, &ChartFrame::OnSite, this);
     m_kind->Bind(wxEVT_CHOICE, &ChartFrame::OnKind, this);
