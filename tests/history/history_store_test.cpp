@@ -139,6 +139,35 @@ TEST_F(HistoryStoreTest, RecordedScansReadBackAsSeries)
               std::string::npos);
 }
 
+// WebLogic values as recorded: a percentage with its sign, heap bytes shown
+// in MiB, and a pool's connections one series per server it runs on.
+TEST_F(HistoryStoreTest, WebLogicRowsReadBackPerServerAndPool)
+{
+    for (long long t : {m_now - 60, m_now})
+    {
+        const wxString active = t == m_now ? "4" : "2";
+        ASSERT_TRUE(m_site.RecordWlsScan(
+            {}, {{"ms1", "v", "1", "1048576", "3145728", "4194304", "25%", 0}}, {},
+            {{"ms1", active, "9", "10", "", "", "0", "OrderDS", "Running", 0},
+             {"ms2", "7", "9", "10", "", "", "0", "OrderDS", "Running", 0}},
+            RecTimeAt(t)));
+    }
+    HistoryReader reader;
+    ASSERT_EQ(reader.Open(SitePath()).status, HistoryReader::Ok);
+    EXPECT_EQ(reader.Objects(HistKind::WlsJdbc), (std::vector<wxString>{"OrderDS"}));
+    const HistResult heap = reader.Load(
+        {HistKind::WlsServer, "ms1", {HistMetric::WlsHeapFreePercent, HistMetric::WlsHeapCurrent}, m_now - 600, m_now});
+    ASSERT_EQ(heap.plots.size(), 2u);
+    EXPECT_EQ(heap.plots[0].series.at(0).points.at(1).v, 25);
+    EXPECT_EQ(heap.plots[1].series.at(0).points.at(1).v, 3);
+    const HistResult pool =
+        reader.Load({HistKind::WlsJdbc, "OrderDS", {HistMetric::WlsJdbcActive}, m_now - 600, m_now});
+    ASSERT_EQ(pool.plots.at(0).series.size(), 2u);
+    EXPECT_EQ(pool.plots[0].series[0].name, "ms1");
+    EXPECT_EQ(pool.plots[0].series[0].points.at(1).v, 4);
+    EXPECT_EQ(pool.plots[0].series[1].points.at(1).v, 7);
+}
+
 // A limit deletes exactly the rows older than it, in every history table of
 // that site and of no other, in small batches; a compacted file gives the
 // freed pages back.
