@@ -5,6 +5,7 @@
 #include <wx/string.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -71,6 +72,15 @@ inline double MsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
+}
+
+// Processor time of the calling thread in milliseconds: what other processes
+// on a busy machine and waits for the disk do not stretch.
+inline double ThreadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 // The middle value of a set of timings (the mean of the two middle ones for

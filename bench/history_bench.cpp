@@ -69,13 +69,6 @@ bool WeekOfHistory(const wxString& copy, long long& end)
     return end > 0 && wxCopyFile(kept, copy);
 }
 
-double ThreadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 // Prints the median wall time of a query to series, and the processor time
 // it took (what other processes on a busy machine cannot stretch).
 void Query(HistoryReader& reader, const char* name, long long from, long long to)
