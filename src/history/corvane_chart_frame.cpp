@@ -155,18 +155,18 @@ void CorvaneChartFrame::SelectSite(int index)
     m_kinds.clear();
     m_kind->Clear();
     const bool webLogic = m_current.type == "WEBLOGIC";
+    int chosen = 0;
     for (HistKind kind : {HistKind::TuxServer, HistKind::TuxQueue, HistKind::TuxClients,
                           HistKind::WlsServer, HistKind::WlsJdbc})
     {
         if (KindIsWebLogic(kind) != webLogic)
             continue;
         if (kind == m_target.kind)
-            m_kind->SetSelection(static_cast<int>(m_kinds.size()));
+            chosen = static_cast<int>(m_kinds.size());
         m_kinds.push_back(kind);
         m_kind->Append(KindLabel(kind));
     }
-    if (m_kind->GetSelection() == wxNOT_FOUND)
-        m_kind->SetSelection(0);
+    m_kind->SetSelection(chosen);
     FillMetrics();
     m_objects->Clear();
     m_fileInfo->SetLabel(wxEmptyString);
