@@ -10,6 +10,7 @@
 #include "common/prompt.h"
 #include "common/virtual_report_list.h"
 #include "common/window_fit.h"
+#include "history/chart_menu.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -112,6 +113,9 @@ HalvexPanel::HalvexPanel(wxWindow* parent, AgentLink::Timeouts timeouts)
     SetupColumns();
     GrowToFit(this); // the summary rows are in now
     Bind(wxEVT_BUTTON, &HalvexPanel::OnStartStop, this, CorvaneId::StartStop);
+    const auto site = [this] { return Site().SiteName; };
+    AddChartMenu(m_serverList, "Chart this server", site, HistKind::TuxServer, 0);
+    AddChartMenu(m_queueList, "Chart this queue", site, HistKind::TuxQueue, 0);
 }
 
 HalvexPanel::~HalvexPanel()

@@ -6,6 +6,7 @@
 #include "common/program_dir.h"
 #include "common/prompt.h"
 #include "common/virtual_report_list.h"
+#include "history/chart_menu.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -90,6 +91,14 @@ DunmerePanel::DunmerePanel(wxWindow* parent, AgentLink::Timeouts timeouts)
     LoadActionSettingsInto(settings);
     m_monitor.SetActionSettings(settings);
     SetupLists();
+    const auto site = [this] { return Site().SiteName; };
+    AddChartMenu(m_serverList, "Chart this server", site, HistKind::WlsServer, 0);
+    AddChartMenu(m_jvmList, "Chart this server", site, HistKind::WlsServer, 0,
+                 {HistMetric::WlsHeapFreePercent, HistMetric::WlsHeapCurrent});
+    AddChartMenu(m_threadList, "Chart this server", site, HistKind::WlsServer, 0,
+                 {HistMetric::WlsIdleThreads, HistMetric::WlsThroughput, HistMetric::WlsQueueLength});
+    AddChartMenu(m_jdbcList, "Chart this pool", site, HistKind::WlsJdbc, 1,
+                 {HistMetric::WlsJdbcActive, HistMetric::WlsJdbcLeaked});
 }
 
 DunmerePanel::~DunmerePanel()
