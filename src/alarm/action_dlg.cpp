@@ -3,11 +3,14 @@
 #include "common/window_fit.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+
+#include <utility>
 
 ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos,
                      const wxSize& size, long style)
@@ -48,6 +51,27 @@ ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, con
     m_mailTo = new wxTextCtrl(mailBox, wxID_ANY);
     mailRow2->Add(m_mailTo, 1, border, 5);
     mail->Add(mailRow2, 0, wxEXPAND);
+    // The sender, the login over plain text, trusted CAs and the test mail.
+    auto* mailRow3 = new wxBoxSizer(wxHORIZONTAL);
+    m_senderLabel = new wxStaticText(mailBox, wxID_ANY, "Sender:");
+    mailRow3->Add(m_senderLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_sender = new wxTextCtrl(mailBox, wxID_ANY);
+    m_sender->SetHint("corvane-alarm@localhost");
+    mailRow3->Add(m_sender, 1, border, 5);
+    m_allowPlainLogin = new wxCheckBox(mailBox, wxID_ANY, "Allow plain-text login");
+    mailRow3->Add(m_allowPlainLogin, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    mail->Add(mailRow3, 0, wxEXPAND);
+    auto* mailRow4 = new wxBoxSizer(wxHORIZONTAL);
+    m_caFileLabel = new wxStaticText(mailBox, wxID_ANY, "CA File:");
+    mailRow4->Add(m_caFileLabel, 0, wxALIGN_CENTER_VERTICAL | border, 5);
+    m_caFile = new wxTextCtrl(mailBox, wxID_ANY);
+    mailRow4->Add(m_caFile, 1, border, 5);
+    m_sendTestMail = new wxButton(mailBox, wxID_ANY, "Send test mail");
+    mailRow4->Add(m_sendTestMail, 0, border, 5);
+    mail->Add(mailRow4, 0, wxEXPAND);
+    m_testOutcome = new wxStaticText(mailBox, wxID_ANY, " ", wxDefaultPosition, wxDefaultSize,
+                                     wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+    mail->Add(m_testOutcome, 0, wxEXPAND | border, 5);
     top->Add(mail, 0, wxEXPAND | border, 5);
 
     auto* sms = new wxStaticBoxSizer(wxHORIZONTAL, this, "SMS Setting");
@@ -68,6 +92,14 @@ ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, con
     m_buttons->Realize();
     top->Add(m_buttons, 0, wxEXPAND | border, 5);
 
+    // Named after the settings they edit, so that a script can find them.
+    const std::pair<wxTextCtrl*, const char*> names[] = {
+        {m_soundFile, "SoundFile"}, {m_smtpSvr, "SMTPSvr"}, {m_smtpUsr, "SMTPUsr"},
+        {m_smtpPwd, "SMTPPwd"},     {m_mailTo, "MailTo"},   {m_smsTo, "SMSTo"},
+        {m_sender, "Sender"},       {m_caFile, "CAFile"}};
+    for (const auto& [field, name] : names)
+        field->SetName(name);
+
     SetSizer(top);
     GrowToFit(this);
     Centre(wxBOTH);
@@ -75,6 +107,7 @@ ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, con
     Bind(wxEVT_INIT_DIALOG, &ActionDlg::OnInitDialog, this);
     m_find->Bind(wxEVT_BUTTON, &ActionDlg::OnFindSoundFile, this);
     m_ok->Bind(wxEVT_BUTTON, &ActionDlg::OnOK, this);
+    m_sendTestMail->Bind(wxEVT_BUTTON, &ActionDlg::OnSendTestMail, this);
 }
 
 ActionDlg::~ActionDlg()
@@ -82,4 +115,5 @@ ActionDlg::~ActionDlg()
     Unbind(wxEVT_INIT_DIALOG, &ActionDlg::OnInitDialog, this);
     m_find->Unbind(wxEVT_BUTTON, &ActionDlg::OnFindSoundFile, this);
     m_ok->Unbind(wxEVT_BUTTON, &ActionDlg::OnOK, this);
+    m_sendTestMail->Unbind(wxEVT_BUTTON, &ActionDlg::OnSendTestMail, this);
 }

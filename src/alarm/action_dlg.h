@@ -3,6 +3,7 @@
 #include <wx/dialog.h>
 
 class wxButton;
+class wxCheckBox;
 class wxStaticLine;
 class wxStaticText;
 class wxStdDialogButtonSizer;
@@ -29,6 +30,13 @@ protected:
     wxTextCtrl* m_smtpPwd;
     wxStaticText* m_mailToLabel;
     wxTextCtrl* m_mailTo;
+    wxStaticText* m_senderLabel;
+    wxTextCtrl* m_sender;
+    wxCheckBox* m_allowPlainLogin;
+    wxStaticText* m_caFileLabel;
+    wxTextCtrl* m_caFile;
+    wxButton* m_sendTestMail;
+    wxStaticText* m_testOutcome;
     wxStaticText* m_smsToLabel;
     wxTextCtrl* m_smsTo;
     wxStaticLine* m_line;
@@ -39,4 +47,5 @@ protected:
     virtual void OnInitDialog(wxInitDialogEvent& event) { event.Skip(); }
     virtual void OnFindSoundFile(wxCommandEvent& event) { event.Skip(); }
     virtual void OnOK(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnSendTestMail(wxCommandEvent& event) { event.Skip(); }
 };

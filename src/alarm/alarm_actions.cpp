@@ -2,8 +2,6 @@
 
 #include "common/program_dir.h"
 #include "common/text.h"
-#include "smtp/mail_message.h"
-#include "smtp/smtp_client.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>
@@ -17,12 +15,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <map>
-#include <memory>
+#include <mutex>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -118,7 +116,10 @@ std::string FindInPath(const std::string& name)
 }
 
 // The command that plays a file through the desktop's sound server; empty
-// when none is installed. CORVANE_SOUND_PLAYER names a replacement command.
+// when none is installed. CORVANE_SOUND_PLAYER, when set, names the program
+// instead (a feature, see README: it is called with the file as its only
+// argument). The file never begins with "-", and the players are told where
+// their options end.
 std::vector<std::string> PlayerCommand(const std::string& file)
 {
     const char* chosen = std::getenv("CORVANE_SOUND_PLAYER");
@@ -128,12 +129,30 @@ std::vector<std::string> PlayerCommand(const std::string& file)
     {
         const std::string found = FindInPath(player);
         if (!found.empty())
-            return {found, file};
+            return {found, "--", file};
     }
     const std::string aplay = FindInPath("aplay");
     if (!aplay.empty())
-        return {aplay, "-q", file};
+        return {aplay, "-q", "--", file};
     return {};
+}
+
+// Players whose reaping thread could not be started; reaped without waiting
+// at the next sound.
+std::mutex g_unreapedMutex;
+std::vector<pid_t> g_unreaped;
+
+void ReapLeftovers()
+{
+    std::lock_guard<std::mutex> lock(g_unreapedMutex);
+    for (auto it = g_unreaped.begin(); it != g_unreaped.end();)
+    {
+        int status = 0;
+        if (::waitpid(*it, &status, WNOHANG) != 0)
+            it = g_unreaped.erase(it);
+        else
+            ++it;
+    }
 }
 
 // Starts a program without waiting for it; safe on any thread (no fork of a
@@ -163,21 +182,33 @@ bool SpawnDetached(const std::vector<std::string>& args)
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+    ReapLeftovers();
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return false;
-    std::thread(
-        [pid]
-        {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) == -1 && errno == EINTR)
+    try
+    {
+        std::thread(
+            [pid]
             {
-            }
-        })
-        .detach();
+                int status = 0;
+                while (::waitpid(pid, &status, 0) == -1 && errno == EINTR)
+                {
+                }
+            })
+            .detach();
+    }
+    catch (const std::system_error& e)
+    {
+        // Out of threads: the sound plays all the same; its end is collected
+        // later instead of leaving a zombie.
+        wxLogWarning("Alarm sound: cannot start a thread to wait for the player: %s", e.what());
+        std::lock_guard<std::mutex> lock(g_unreapedMutex);
+        g_unreaped.push_back(pid);
+    }
     return true;
 }
 
@@ -190,91 +221,6 @@ void PlayWithToolkit(const wxString& path)
         sound.Play(wxSOUND_ASYNC);
 }
 
-// ---------------------------------------------------------------------------
-// Mail
-
-const char kAlarmSender[] = "corvane-alarm@localhost";
-const char kAlarmSubject[] = "Bug report";
-const char kAlarmBody[] = "Your code really sucks.\nFix your code";
-constexpr unsigned short kDefaultSmtpPort = 25;
-
-struct AlarmMailJob
-{
-    std::string host;
-    unsigned short port = kDefaultSmtpPort;
-    std::string mailTo;
-    std::string alarmText;
-};
-
-// One alarm mail in its dialogue. The client goes before the message it
-// points at.
-struct PendingMail
-{
-    std::unique_ptr<MailMessage> message;
-    std::unique_ptr<wxSMTP> client;
-};
-
-// GUI thread only.
-std::map<unsigned long, PendingMail>& PendingMails()
-{
-    static std::map<unsigned long, PendingMail> mails;
-    return mails;
-}
-
-unsigned long g_nextMailId = 0; // GUI thread only
-
-// "host" or "host:port"; a suffix that is not a port number stays part of
-// the host name.
-void SplitServer(const wxString& server, wxString& host, unsigned short& port)
-{
-    host = server;
-    port = kDefaultSmtpPort;
-    const size_t colon = server.rfind(':');
-    if (colon == wxString::npos)
-        return;
-    const wxString digits = server.Mid(colon + 1);
-    if (digits.empty() || digits.length() > 5 ||
-        digits.find_first_not_of("0123456789") != wxString::npos)
-        return;
-    const long value = AtoiText(digits);
-    if (value < 1 || value > 65535)
-        return;
-    host = server.Left(colon);
-    port = static_cast<unsigned short>(value);
-}
-
-void ReleaseMail(unsigned long id)
-{
-    auto& mails = PendingMails();
-    const auto found = mails.find(id);
-    if (found != mails.end() && found->second.client->IsAtRest())
-        mails.erase(found);
-}
-
-// GUI thread.
-void StartAlarmMail(const AlarmMailJob& job)
-{
-    auto client = std::make_unique<wxSMTP>(); // the default listener: nothing reported
-    client->SetHost(wxString::FromUTF8(job.host), job.port);
-
-    auto message = std::make_unique<MailMessage>(kAlarmSubject, kAlarmBody, kAlarmSender);
-    message->AddAlternative(job.alarmText, "text", "html");
-    message->AddTo(job.mailTo);
-
-    const unsigned long id = ++g_nextMailId;
-    client->SetRestHandler(
-        [id](wxSMTP&)
-        {
-            // Called from inside the client: release it once it has returned.
-            if (wxTheApp)
-                wxTheApp->CallAfter([id] { ReleaseMail(id); });
-        });
-
-    wxSMTP* sender = client.get();
-    MailMessage* mail = message.get();
-    PendingMails()[id] = PendingMail{std::move(message), std::move(client)};
-    sender->Send(mail);
-}
 } // namespace
 
 bool PlayAlarmSound(const wxString& soundFile)
@@ -285,7 +231,10 @@ bool PlayAlarmSound(const wxString& soundFile)
             : soundFile;
     if (!IsWavFile(path))
         return true;
-    const std::vector<std::string> command = PlayerCommand(ToUtf8(path));
+    std::string file = ToUtf8(path);
+    if (file[0] == '-')
+        file = "./" + file; // never taken for an option
+    const std::vector<std::string> command = PlayerCommand(file);
     if (!command.empty())
     {
         SpawnDetached(command);
@@ -303,37 +252,3 @@ int SendAlarmSms(const wxString&)
     return 1;
 }
 
-int SendAlarmMail(const ActionSettings& settings, const wxString& alarmText)
-{
-    if (settings.SMTPPwd.empty() || settings.SMTPSvr.empty() || settings.SMTPUsr.empty() ||
-        settings.MailTo.empty())
-        return 1;
-
-    // Plain byte strings: the job may cross from a scan thread to the GUI
-    // thread.
-    auto job = std::make_shared<AlarmMailJob>();
-    wxString host;
-    SplitServer(settings.SMTPSvr, host, job->port);
-    job->host = ToUtf8(host);
-    job->mailTo = ToUtf8(settings.MailTo);
-    job->alarmText = ToUtf8(alarmText);
-
-    if (wxIsMainThread())
-        StartAlarmMail(*job);
-    else if (wxTheApp)
-        wxTheApp->CallAfter([job] { StartAlarmMail(*job); });
-    return 1;
-}
-
-size_t PendingAlarmMailCount()
-{
-    return PendingMails().size();
-}
-
-void DropPendingAlarmMails()
-{
-    auto& mails = PendingMails();
-    for (auto& entry : mails)
-        entry.second.client->Abandon();
-    mails.clear();
-}

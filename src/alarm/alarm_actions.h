@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/alarm_mail.h"
 #include "store/records.h"
 
 #include <wx/string.h>
@@ -15,17 +16,3 @@ bool PlayAlarmSound(const wxString& soundFile);
 // Sends nothing; always 1.
 int SendAlarmSms(const wxString& alarmText);
 
-// Starts one alarm mail (subject "Bug report", the alarm text as a text/html
-// alternative) to MailTo through SMTPSvr (host, or host:port; port 25 when
-// none). Skipped when SMTPPwd, SMTPSvr, SMTPUsr or MailTo is empty. The mail
-// dialogue runs on the GUI event loop. Always 1.
-int SendAlarmMail(const ActionSettings& settings, const wxString& alarmText);
-
-// Alarm mails still in their dialogue (GUI thread). Each mail's client and
-// message are released once the dialogue has ended: delivered, given up, or
-// retries stopped.
-size_t PendingAlarmMailCount();
-
-// Drops every alarm mail still in its dialogue or waiting for a retry; the
-// application calls it from OnExit (GUI thread).
-void DropPendingAlarmMails();

@@ -1,7 +1,9 @@
 #include "smtp/cmdline_protocol.h"
 
 #include "common/text.h"
+#include "smtp/tls_session.h"
 
+#include <wx/log.h>
 #include <wx/sckaddr.h>
 
 #include <arpa/inet.h>
@@ -9,8 +11,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace
@@ -42,6 +48,74 @@ bool IsNumericIpv4(const std::string& host)
     return ::inet_pton(AF_INET, host.c_str(), &addr) == 1;
 }
 
+// A name fit for a greeting: dotted, letters, digits and hyphens only, and
+// not one of the local names every host has.
+bool IsQualifiedName(const std::string& name)
+{
+    if (name.empty() || name.find('.') == std::string::npos || name.front() == '.' ||
+        name.back() == '.' || name.find("..") != std::string::npos ||
+        name.compare(0, 9, "localhost") == 0)
+        return false;
+    for (char c : name)
+    {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
+struct LocalName
+{
+    std::mutex mutex;
+    bool known = false;
+    std::string name;
+};
+
+LocalName& TheLocalName()
+{
+    static LocalName local;
+    return local;
+}
+
+// This host's fully qualified name: the host name when it is dotted, else the
+// canonical name the resolver gives for it. Runs on a look-up thread (the
+// resolver may wait on the network), once per process.
+void FindLocalName()
+{
+    LocalName& local = TheLocalName();
+    std::lock_guard<std::mutex> lock(local.mutex);
+    if (local.known)
+        return;
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0)
+    {
+        std::string name = host;
+        if (!IsQualifiedName(name))
+        {
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_flags = AI_CANONNAME;
+            addrinfo* found = nullptr;
+            if (::getaddrinfo(host, nullptr, &hints, &found) == 0 && found)
+            {
+                if (found->ai_canonname)
+                    name = found->ai_canonname;
+                ::freeaddrinfo(found);
+            }
+        }
+        if (IsQualifiedName(name))
+            local.name = name;
+    }
+    local.known = true;
+}
+
+bool LocalNameKnown()
+{
+    LocalName& local = TheLocalName();
+    std::lock_guard<std::mutex> lock(local.mutex);
+    return local.known;
+}
+
 // Runs on a lookup thread: name resolution can take many seconds and must
 // not stall the GUI thread.
 LookupResult Lookup(uint32_t generation, const std::string& host, const std::string& service,
@@ -49,6 +123,14 @@ LookupResult Lookup(uint32_t generation, const std::string& host, const std::str
 {
     LookupResult result;
     result.generation = generation;
+    FindLocalName();
+    if (port != 0 && IsNumericIpv4(host))
+    {
+        result.ok = true;
+        result.address = host;
+        result.port = port;
+        return result;
+    }
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -130,8 +212,48 @@ bool wxCmdlineProtocol::Close()
         m_handler->NextGeneration();
         m_receiveBuffer.clear();
         m_sendBuffer.clear();
+        EndTls();
     }
     return wxSocketClient::Close();
+}
+
+void wxCmdlineProtocol::EndTls()
+{
+    if (!m_tls)
+        return;
+    // A polite close_notify when the socket takes it at once; nobody waits
+    // for it.
+    m_tls->Shutdown();
+    const std::string alert = m_tls->TakeCipher();
+    if (!alert.empty() && IsConnected())
+        ::send(static_cast<int>(GetSocket()), alert.data(), alert.size(),
+               MSG_NOSIGNAL | MSG_DONTWAIT);
+    m_tls.reset();
+}
+
+std::string wxCmdlineProtocol::KnownLocalName()
+{
+    LocalName& local = TheLocalName();
+    std::lock_guard<std::mutex> lock(local.mutex);
+    return local.name;
+}
+
+std::string wxCmdlineProtocol::GreetingName() const
+{
+    const std::string name = KnownLocalName();
+    if (!name.empty())
+        return name;
+    wxIPV4address local;
+    if (IsOk() && GetLocal(local) && !local.IPAddress().empty())
+        return "[" + ToUtf8(local.IPAddress()) + "]";
+    return "[127.0.0.1]";
+}
+
+void wxCmdlineProtocol::CallAfterOnOwner(std::function<void()> fn)
+{
+    // Queued on the handler this client owns: a client destroyed before the
+    // call runs takes the call with it.
+    m_handler->CallAfter(std::move(fn));
 }
 
 void wxCmdlineProtocol::SetHost(const wxString& host, const wxString& service)
@@ -154,6 +276,7 @@ void wxCmdlineProtocol::ConnectToHost()
         Close();
     m_receiveBuffer.clear();
     m_sendBuffer.clear();
+    m_tls.reset();
 
     const uint32_t generation = m_handler->NextGeneration();
     SetClientData(GenerationData(generation));
@@ -163,25 +286,35 @@ void wxCmdlineProtocol::ConnectToHost()
     Notify(true);
 
     const std::string host = ToUtf8(m_host);
-    if (m_port != 0 && IsNumericIpv4(host))
+    if (m_port != 0 && IsNumericIpv4(host) && LocalNameKnown())
     {
         StartConnect(m_host, m_port);
         return;
     }
     std::shared_ptr<wxCmdlineProtocolSocketEventHandler::LookupTarget> target =
         m_handler->GetLookupTarget();
-    std::thread(
-        [target, generation, host, service = ToUtf8(m_service), port = m_port]
-        {
-            LookupResult result = Lookup(generation, host, service, port);
-            std::lock_guard<std::mutex> lock(target->mutex);
-            if (!target->handler)
-                return; // the client is gone
-            auto* event = new wxThreadEvent(wxEVT_THREAD, kLookupId);
-            event->SetPayload(result);
-            wxQueueEvent(target->handler, event);
-        })
-        .detach();
+    try
+    {
+        std::thread(
+            [target, generation, host, service = ToUtf8(m_service), port = m_port]
+            {
+                LookupResult result = Lookup(generation, host, service, port);
+                std::lock_guard<std::mutex> lock(target->mutex);
+                if (!target->handler)
+                    return; // the client is gone
+                auto* event = new wxThreadEvent(wxEVT_THREAD, kLookupId);
+                event->SetPayload(result);
+                wxQueueEvent(target->handler, event);
+            })
+            .detach();
+    }
+    catch (const std::system_error& e)
+    {
+        // Out of threads: this attempt fails like an unreachable host and the
+        // dialogue's retry comes back later.
+        wxLogWarning("Mail: cannot start the look-up of %s: %s", m_host, e.what());
+        PostLost(generation);
+    }
 }
 
 void wxCmdlineProtocol::OnLookupDone(uint32_t generation, bool ok, const wxString& address,
@@ -239,6 +372,16 @@ void wxCmdlineProtocol::OnSocketEvent(wxSocketEvent& event)
         OnOutputReady();
         break;
     case wxSOCKET_CONNECTION:
+        if (m_implicitTls)
+        {
+            std::string error;
+            if (!StartTls(error))
+            {
+                OnTlsFailure(error);
+                break;
+            }
+        }
+        // With implicit TLS the greeting arrives once the handshake is done.
         OnConnect(event);
         break;
     case wxSOCKET_LOST:
@@ -253,12 +396,62 @@ void wxCmdlineProtocol::OnInput(wxSocketEvent&)
 {
     if (!IsOk())
         return;
-    char chunk[kReadChunk];
-    Read(chunk, sizeof chunk);
+    // TLS records are up to 16 KiB: read them whole.
+    char chunk[16 * 1024 + 512];
+    Read(chunk, m_tls ? sizeof chunk : kReadChunk);
     const wxUint32 got = LastReadCount();
     if (got > 0)
-        ReceiveBytes(chunk, got);
+    {
+        if (m_tls)
+            ReceiveCipher(chunk, got);
+        else
+            ReceiveBytes(chunk, got);
+    }
     // Whatever is still unread raises the next input notification.
+}
+
+bool wxCmdlineProtocol::StartTls(std::string& error)
+{
+    // Nothing that came in the clear may pass for what the server says over
+    // TLS (a reply smuggled in behind the one that accepted STARTTLS).
+    m_receiveBuffer.clear();
+    m_tls = TlsSession::Create(ToUtf8(m_host), m_caFile, error);
+    if (!m_tls)
+        return false;
+    TakeCipherOutput(); // the client's hello
+    return true;
+}
+
+void wxCmdlineProtocol::OnTlsFailure(const std::string&)
+{
+    Close();
+}
+
+void wxCmdlineProtocol::ReceiveCipher(const char* data, size_t count)
+{
+    const uint32_t generation = m_handler->Generation();
+    m_tls->FeedCipher(data, count);
+    const std::string plain = m_tls->ReadPlain();
+    TakeCipherOutput();
+    if (!plain.empty())
+        ReceiveBytes(plain.data(), plain.size());
+    if (m_handler->Generation() != generation || !m_tls)
+        return; // a reply ended the connection
+    if (m_tls->Failed())
+    {
+        const std::string reason = m_tls->Error();
+        m_tls.reset(); // nothing more goes through it, not even the closing alert
+        OnTlsFailure(reason);
+    }
+}
+
+void wxCmdlineProtocol::TakeCipherOutput()
+{
+    const std::string cipher = m_tls->TakeCipher();
+    if (cipher.empty())
+        return;
+    m_sendBuffer += cipher;
+    FlushOutput();
 }
 
 void wxCmdlineProtocol::ReceiveBytes(const char* data, size_t count)
@@ -295,6 +488,12 @@ void wxCmdlineProtocol::SendText(const std::string& bytes)
 {
     if (!IsConnected())
         return; // nothing to write to; the missing reply ends the attempt
+    if (m_tls)
+    {
+        m_tls->WritePlain(bytes);
+        TakeCipherOutput();
+        return;
+    }
     m_sendBuffer += bytes;
     FlushOutput();
 }

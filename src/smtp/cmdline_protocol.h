@@ -4,9 +4,11 @@
 #include <wx/socket.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+class TlsSession;
 class wxCmdlineProtocol;
 
 // Receives the socket notifications of a wxCmdlineProtocol (id 1) and passes
@@ -43,9 +45,13 @@ private:
 // once, and the GUI event loop brings the socket's notifications. Replies are
 // framed by CR LF and handed to OnResponse one line at a time.
 //
-// ConnectToHost, SendText and Close are the whole of what a derived dialogue
-// needs from the connection; a test may override them to run a dialogue
-// against a script. GUI thread only.
+// TLS sits under the framing: with it on, the bytes of the socket pass
+// through a TlsSession and the dialogue above sees the same lines and writes
+// the same text as without it.
+//
+// ConnectToHost, SendText, StartTls and Close are the whole of what a derived
+// dialogue needs from the connection; a test may override them to run a
+// dialogue against a script. GUI thread only.
 class wxCmdlineProtocol : public wxSocketClient
 {
 public:
@@ -71,6 +77,17 @@ public:
     const wxString& GetService() const { return m_service; }
     unsigned short GetPort() const { return m_port; }
 
+    // TLS from the first byte of every connection (a port such as 465).
+    void SetImplicitTls(bool on) { m_implicitTls = on; }
+    bool GetImplicitTls() const { return m_implicitTls; }
+    // A PEM file of further CA certificates to trust besides the system's.
+    void SetCaFile(const std::string& path) { m_caFile = path; }
+    virtual bool IsTlsActive() const { return m_tls != nullptr; }
+
+    // This host's fully qualified name when it has one, found once per
+    // process by a look-up thread; empty until then or when it has none.
+    static std::string KnownLocalName();
+
     // Bytes received but not yet handed over as a line.
     const std::string& GetReceiveBuffer() const { return m_receiveBuffer; }
 
@@ -82,6 +99,23 @@ protected:
     // Queues bytes for the connection and writes what the socket takes now;
     // the rest follows as the socket drains.
     virtual void SendText(const std::string& bytes);
+
+    // Starts TLS on the open connection (after STARTTLS was accepted): bytes
+    // that came in the clear and were not read yet are dropped; what is sent
+    // from here on is encrypted, held back until the handshake is done.
+    // False, with the reason, when no session could be made.
+    virtual bool StartTls(std::string& error);
+
+    // The TLS layer failed (certificate refused, protocol broken): the
+    // connection is of no further use. The base closes it.
+    virtual void OnTlsFailure(const std::string& reason);
+
+    // How this host names itself in a greeting: its fully qualified name, else
+    // the connection's local address as a literal such as "[192.0.2.7]".
+    virtual std::string GreetingName() const;
+
+    // Runs fn on the GUI thread, unless this client is destroyed first.
+    void CallAfterOnOwner(std::function<void()> fn);
 
     // Framing: appends received bytes and hands every complete line to
     // OnResponse, stopping when a line's handling closed the connection.
@@ -100,6 +134,9 @@ private:
                       unsigned short port);
     void PostLost(uint32_t generation);
     void PostNotification(wxSocketNotify kind, uint32_t generation);
+    void ReceiveCipher(const char* data, size_t count);
+    void TakeCipherOutput();
+    void EndTls();
 
     wxString m_host;
     wxString m_service;
@@ -108,5 +145,9 @@ private:
     std::string m_receiveBuffer;
 
     bool m_insideConnect = false;  // Connect() closes the old socket itself
-    std::string m_sendBuffer;
+    std::string m_sendBuffer;      // bytes for the socket (encrypted when TLS is on)
+
+    bool m_implicitTls = false;
+    std::string m_caFile;
+    std::unique_ptr<TlsSession> m_tls;
 };

@@ -12,6 +12,74 @@ void MoveAll(std::vector<std::string>& from, std::vector<std::string>& to)
     to.insert(to.end(), from.begin(), from.end());
     from.clear();
 }
+
+// A header value is one line: a CR or LF inside would start a header (or the
+// body) of the sender's choosing.
+std::string HeaderValue(const std::string& text)
+{
+    std::string value = text;
+    for (char& c : value)
+    {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return value;
+}
+
+// The body as SMTP carries it: every line ends with CR LF (a bare LF or CR
+// is a line end too), and a line that starts with "." gets a second one, so
+// that no line of it can pass for the end of the data.
+std::string BodyLines(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    bool lineStart = true;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const char c = text[i];
+        if (c == '\r' || c == '\n')
+        {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += kCrLf;
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == '.')
+            out.push_back('.');
+        out.push_back(c);
+        lineStart = false;
+    }
+    return out;
+}
+
+// The To addresses, folded onto continuation lines before a line grows long.
+std::string ToHeader(const std::vector<std::string>& to)
+{
+    std::string header = "To: ";
+    size_t lineLength = header.size();
+    for (size_t i = 0; i < to.size(); ++i)
+    {
+        const std::string address = HeaderValue(to[i]);
+        if (i > 0)
+        {
+            header += ",";
+            if (lineLength + 2 + address.size() > 76)
+            {
+                header += std::string(kCrLf) + " ";
+                lineLength = 1;
+            }
+            else
+            {
+                header += " ";
+                lineLength += 2;
+            }
+        }
+        header += address;
+        lineLength += address.size();
+    }
+    return header + kCrLf;
+}
 } // namespace
 
 std::string Base64Encode(const void* data, size_t count)
@@ -159,17 +227,10 @@ void MailMessage::WriteMessage(std::ostream& out, const std::string& d) const
     const bool alternatives = !m_alternatives.empty();
 
     std::string head;
-    head += "From: " + m_from + kCrLf;
+    head += "From: " + HeaderValue(m_from) + kCrLf;
     if (!m_to.empty())
-    {
-        // Only one address is ever added by the alarm path; more are joined
-        // the usual way.
-        std::string to;
-        for (size_t i = 0; i < m_to.size(); ++i)
-            to += (i ? ", " : "") + m_to[i];
-        head += "To: " + to + kCrLf;
-    }
-    head += "Subject: " + m_subject + kCrLf;
+        head += ToHeader(m_to);
+    head += "Subject: " + HeaderValue(m_subject) + kCrLf;
     head += std::string("MIME-Version: 1.0") + kCrLf;
     head += "Content-Type: multipart/mixed; boundary=\"" + outer + "\"" + kCrLf;
     head += std::string(kCrLf) + kCrLf;
@@ -185,7 +246,7 @@ void MailMessage::WriteMessage(std::ostream& out, const std::string& d) const
     head += std::string("Content-Type: text/plain; charset=iso-8859-1") + kCrLf;
     head += std::string("Content-Transfer-Encoding: 8bit") + kCrLf;
     head += kCrLf;
-    head += m_body + kCrLf; // the body goes as is: a bare LF inside stays bare
+    head += BodyLines(m_body) + kCrLf;
     out << head;
 
     for (const auto& part : m_alternatives)

@@ -67,8 +67,9 @@ public:
     // retried becomes pending again.
     void UpdateRecipientLists(MailStatus status);
 
-    // The whole DATA phase text, ending with the "." line. The boundaries are
-    // built from the current local time.
+    // The whole DATA phase text, ending with the "." line: CR LF after every
+    // line, body lines starting with "." doubled, header values on one line.
+    // The boundaries are built from the current local time.
     void WriteMessage(std::ostream& out) const;
     // Same, with the boundary date text given (tests; both boundaries use it).
     void WriteMessage(std::ostream& out, const std::string& boundaryDate) const;

@@ -1,8 +1,11 @@
 #include "smtp/smtp_client.h"
 
+#include "common/text.h"
+
 #include <wx/app.h>
 #include <wx/thread.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <sstream>
@@ -15,6 +18,7 @@
 void MailState::OnTimeout(wxSMTP& client) const
 {
     client.SetStatus(TemporaryFailure);
+    client.SetFailureReason("no reply from the server in time");
     client.EndAttempt();
 }
 
@@ -33,11 +37,51 @@ public:
     const char* Name() const override { return "InitialState"; }
 };
 
+// EHLO was sent: 250 lists the server's extensions; 500 or 502 means the
+// server does not know EHLO, and HELO follows.
+class EhloState : public MailState
+{
+public:
+    void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
+    const char* Name() const override { return "EhloState"; }
+};
+
 class HeloState : public MailState
 {
 public:
     void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
     const char* Name() const override { return "HeloState"; }
+};
+
+class StartTlsState : public MailState
+{
+public:
+    void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
+    const char* Name() const override { return "StartTlsState"; }
+};
+
+// The login was sent whole (AUTH PLAIN, or the password of AUTH LOGIN).
+class AuthState : public MailState
+{
+public:
+    void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
+    const char* Name() const override { return "AuthState"; }
+};
+
+// AUTH LOGIN was sent: the server asks for the user name.
+class LoginUserState : public MailState
+{
+public:
+    void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
+    const char* Name() const override { return "LoginUserState"; }
+};
+
+// The user name was sent: the server asks for the password.
+class LoginPasswordState : public MailState
+{
+public:
+    void OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const override;
+    const char* Name() const override { return "LoginPasswordState"; }
 };
 
 class SendMailFromState : public MailState
@@ -93,7 +137,12 @@ namespace
 {
 const InitialState g_initialState;
 const ConnectedState g_connectedState;
+const EhloState g_ehloState;
 const HeloState g_heloState;
+const StartTlsState g_startTlsState;
+const AuthState g_authState;
+const LoginUserState g_loginUserState;
+const LoginPasswordState g_loginPasswordState;
 const SendMailFromState g_sendMailFromState;
 const RcptListState g_rcptListState;
 const StartDataState g_startDataState;
@@ -107,6 +156,68 @@ wxSMTPListener g_defaultListener;
 bool StartsWith(const std::string& line, char c)
 {
     return !line.empty() && line[0] == c;
+}
+
+// "250-..." is a line of a reply that goes on; the reply's last line has a
+// blank (or nothing) after the code.
+bool IsContinuation(const std::string& line)
+{
+    return line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+           std::isdigit(static_cast<unsigned char>(line[1])) &&
+           std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == '-';
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// What a server offers in its reply to EHLO (the lines after the first).
+struct Extensions
+{
+    bool startTls = false;
+    bool authPlain = false;
+    bool authLogin = false;
+};
+
+Extensions ReadExtensions(const std::vector<std::string>& reply)
+{
+    Extensions offered;
+    for (size_t i = 1; i < reply.size(); ++i)
+    {
+        const std::string line = reply[i].size() > 4 ? Upper(reply[i].substr(4)) : std::string();
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (keyword == "STARTTLS")
+            offered.startTls = true;
+        // "AUTH=" is the form older servers still send.
+        if (keyword == "AUTH" || keyword.compare(0, 5, "AUTH=") == 0)
+        {
+            std::string mechanism = keyword.size() > 5 ? keyword.substr(5) : std::string();
+            do
+            {
+                offered.authPlain = offered.authPlain || mechanism == "PLAIN";
+                offered.authLogin = offered.authLogin || mechanism == "LOGIN";
+            } while (words >> mechanism);
+        }
+    }
+    return offered;
+}
+
+// Base64 on one line, as AUTH wants it.
+std::string Base64Line(const std::string& bytes)
+{
+    std::string encoded = Base64Encode(bytes.data(), bytes.size());
+    std::string line;
+    for (char c : encoded)
+    {
+        if (c != '\r' && c != '\n')
+            line.push_back(c);
+    }
+    return line;
 }
 } // namespace
 
@@ -125,14 +236,72 @@ void ConnectedState::OnResponse(wxSMTP& client, unsigned long code, const std::s
 {
     client.StopTimer();
     if (code == 220)
+        client.SendEhlo();
+    else
+        client.Fail(line);
+    client.StartTimer(wxSMTP::kReplyTimeout);
+}
+
+void EhloState::OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const
+{
+    client.StopTimer();
+    if (code == 250)
+        client.AfterGreeting();
+    else if (code == 500 || code == 502)
+        client.SendHelo();
+    else
+        client.Fail(line);
+    client.StartTimer(wxSMTP::kReplyTimeout);
+}
+
+void StartTlsState::OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const
+{
+    client.StopTimer();
+    if (code == 220)
     {
-        client.SetState(g_heloState);
-        client.SendText("HELO localhost\r\n");
+        if (!client.BeginTls())
+            return; // TLS could not start: the attempt has ended
+    }
+    else
+    {
+        client.Fail(line); // never on without the encryption the server offered
+    }
+    client.StartTimer(wxSMTP::kReplyTimeout);
+}
+
+void AuthState::OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const
+{
+    client.StopTimer();
+    if (code == 235)
+    {
+        client.SetState(g_sendMailFromState);
+        client.SendMailFrom();
     }
     else
     {
         client.Fail(line);
     }
+    client.StartTimer(wxSMTP::kReplyTimeout);
+}
+
+void LoginUserState::OnResponse(wxSMTP& client, unsigned long code, const std::string& line) const
+{
+    client.StopTimer();
+    if (code == 334)
+        client.SendLoginUser();
+    else
+        client.Fail(line);
+    client.StartTimer(wxSMTP::kReplyTimeout);
+}
+
+void LoginPasswordState::OnResponse(wxSMTP& client, unsigned long code,
+                                    const std::string& line) const
+{
+    client.StopTimer();
+    if (code == 334)
+        client.SendLoginPassword();
+    else
+        client.Fail(line);
     client.StartTimer(wxSMTP::kReplyTimeout);
 }
 
@@ -174,6 +343,7 @@ void RcptListState::OnResponse(wxSMTP& client, unsigned long code, const std::st
     if (code == 421)
     {
         client.SetStatus(TemporaryFailure);
+        client.SetFailureReason(line);
         client.SetState(g_quitState);
         client.StartTimer(wxSMTP::kReplyTimeout);
         client.SendQuit();
@@ -204,8 +374,13 @@ void RcptListState::OnResponse(wxSMTP& client, unsigned long code, const std::st
             return;
         }
     }
-    // DATA even when every recipient was refused: the server's refusal of it
-    // fails the attempt.
+    // No recipient took the mail (greylisting answers 4xx to every one): no
+    // data, and a temporary refusal leaves the mail to the retry.
+    if (client.GetMessage()->GetRecipients(Accepted).empty())
+    {
+        client.EndWithoutRecipients(line);
+        return;
+    }
     client.SendText("DATA\r\n");
     client.SetState(g_startDataState);
     client.StartTimer(wxSMTP::kReplyTimeout);
@@ -230,9 +405,15 @@ void DataState::OnResponse(wxSMTP& client, unsigned long code, const std::string
 {
     client.StopTimer();
     if (code == 250)
+    {
         client.SetStatus(Delivered);
+        client.SetFailureReason(std::string());
+    }
     else
+    {
         client.SetStatus(StartsWith(line, '4') ? TemporaryFailure : PermanentFailure);
+        client.SetFailureReason(line);
+    }
     client.SetState(g_quitState);
     client.SendQuit();
     client.StartTimer(wxSMTP::kReplyTimeout);
@@ -279,12 +460,10 @@ void wxSMTP::Send(MailMessage* message)
         return;
     if (!wxIsMainThread())
     {
-        // Sockets and timers belong to the GUI thread; the client must then
-        // outlive the hand-over, as it must outlive the whole dialogue.
-        // The application as wxAppConsole: this core library does not assume
-        // a GUI application (wxTheApp would downcast to wxApp).
-        if (wxAppConsole* app = wxAppConsole::GetInstance())
-            app->CallAfter([this, message] { Send(message); });
+        // Sockets and timers belong to the GUI thread. The call is queued on
+        // the client's own handler, so a client destroyed before the GUI
+        // thread gets to it takes the call with it.
+        CallAfterOnOwner([this, message] { Send(message); });
         return;
     }
     m_message = message;
@@ -312,9 +491,30 @@ void wxSMTP::OnConnect(wxSocketEvent& event)
     m_state->OnConnect(*this, event);
 }
 
+void wxSMTP::SetLogin(const std::string& user, const std::string& password, bool allowPlainText)
+{
+    m_user = user;
+    m_password = password;
+    m_allowPlainLogin = allowPlainText;
+}
+
 void wxSMTP::OnDisconnect(wxSocketEvent&)
 {
     m_status = TemporaryFailure;
+    m_failureReason = m_state == &g_initialState
+                          ? "cannot connect to " + ToUtf8(GetHost()) + ":" +
+                                (GetPort() ? std::to_string(GetPort()) : ToUtf8(GetService()))
+                          : "the server closed the connection";
+    EndAttempt();
+}
+
+void wxSMTP::OnTlsFailure(const std::string& reason)
+{
+    // A certificate that does not check out is not a passing fault: no
+    // retry, and never on without encryption.
+    StopTimer();
+    m_status = PermanentFailure;
+    m_failureReason = "TLS: " + reason;
     EndAttempt();
 }
 
@@ -333,6 +533,16 @@ unsigned long wxSMTP::ReplyCode(const std::string& line)
 
 void wxSMTP::OnResponse(const std::string& line)
 {
+    // A reply may run over several lines; its last line decides.
+    if (IsContinuation(line))
+    {
+        if (m_replyLines.size() < kMaxReplyLines)
+            m_replyLines.push_back(line);
+        return;
+    }
+    m_replyLines.push_back(line);
+    m_reply.swap(m_replyLines);
+    m_replyLines.clear();
     m_state->OnResponse(*this, ReplyCode(line), line);
 }
 
@@ -354,6 +564,10 @@ void wxSMTP::StartAttempt()
     m_status = InProgress;
     m_partialRecipients = false;
     m_state = &g_initialState;
+    m_replyLines.clear();
+    m_reply.clear();
+    m_failureReason.clear();
+    m_loginWithheld = false;
     ConnectToHost();
 }
 
@@ -365,7 +579,90 @@ void wxSMTP::SendQuit()
 void wxSMTP::Fail(const std::string& line)
 {
     m_status = StartsWith(line, '4') ? TemporaryFailure : PermanentFailure;
+    m_failureReason = line;
+    if (m_loginWithheld)
+        m_failureReason += " (no login was sent: the connection is not encrypted)";
     m_state = &g_quitState;
+    SendQuit();
+}
+
+void wxSMTP::SendEhlo()
+{
+    m_state = &g_ehloState;
+    SendText("EHLO " + GreetingName() + "\r\n");
+}
+
+void wxSMTP::SendHelo()
+{
+    m_state = &g_heloState;
+    SendText("HELO " + GreetingName() + "\r\n");
+}
+
+void wxSMTP::AfterGreeting()
+{
+    const Extensions offered = ReadExtensions(m_reply);
+    if (offered.startTls && !IsTlsActive())
+    {
+        m_state = &g_startTlsState;
+        SendText("STARTTLS\r\n");
+        return;
+    }
+    if (!m_user.empty() && (offered.authPlain || offered.authLogin))
+    {
+        if (IsTlsActive() || m_allowPlainLogin)
+        {
+            if (offered.authPlain)
+            {
+                m_state = &g_authState;
+                SendText("AUTH PLAIN " + Base64Line(std::string(1, '\0') + m_user +
+                                                    std::string(1, '\0') + m_password) +
+                         "\r\n");
+            }
+            else
+            {
+                m_state = &g_loginUserState;
+                SendText("AUTH LOGIN\r\n");
+            }
+            return;
+        }
+        m_loginWithheld = true; // a server that insists will say so
+    }
+    m_state = &g_sendMailFromState;
+    SendMailFrom();
+}
+
+bool wxSMTP::BeginTls()
+{
+    std::string error;
+    if (!StartTls(error))
+    {
+        m_status = PermanentFailure;
+        m_failureReason = "TLS: " + error;
+        EndAttempt();
+        return false;
+    }
+    SendEhlo(); // sent once the handshake is done
+    return true;
+}
+
+void wxSMTP::SendLoginUser()
+{
+    m_state = &g_loginPasswordState;
+    SendText(Base64Line(m_user) + "\r\n");
+}
+
+void wxSMTP::SendLoginPassword()
+{
+    m_state = &g_authState;
+    SendText(Base64Line(m_password) + "\r\n");
+}
+
+void wxSMTP::EndWithoutRecipients(const std::string& line)
+{
+    m_status = m_partialRecipients ? TemporaryFailure : PermanentFailure;
+    m_failureReason = line;
+    m_state = &g_quitState;
+    StartTimer(kReplyTimeout);
     SendQuit();
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class wxSMTP;
 
@@ -50,10 +51,16 @@ public:
     virtual const char* Name() const = 0;
 };
 
-// Delivers one MailMessage to one server, without authentication or TLS,
-// retrying for up to six hours when the server or the network fails
-// temporarily. Every step after Send runs on the GUI event loop, driven by
-// the socket's notifications and the reply timer; nothing ever waits.
+// Delivers one MailMessage to one server, retrying for up to six hours when
+// the server or the network fails temporarily. Every step after Send runs on
+// the GUI event loop, driven by the socket's notifications and the reply
+// timer; nothing ever waits.
+//
+// The dialogue greets with EHLO (HELO when the server does not know it),
+// turns to TLS when the server offers STARTTLS (or from the first byte with
+// implicit TLS), and logs in when the server offers AUTH and a user is set:
+// only over TLS unless plain-text login is allowed. Replies are judged by
+// their last line.
 //
 // The client neither owns nor deletes its message or listener; it never
 // deletes itself. GUI thread only, but for Send.
@@ -67,8 +74,13 @@ public:
 
     // Starts delivering message (ignored when null); the results arrive
     // through the listener. From another thread the start is handed to the
-    // GUI thread.
+    // GUI thread (and dropped when the client is destroyed before it runs).
     void Send(MailMessage* message);
+
+    // The account to log in with when the server offers AUTH (PLAIN, else
+    // LOGIN); none when user is empty. Unless allowPlainText, the login is
+    // only sent over TLS.
+    void SetLogin(const std::string& user, const std::string& password, bool allowPlainText);
 
     // Called whenever an attempt's end leaves the client at rest: delivered,
     // given up, or retries stopped, with no timer left running. Runs inside
@@ -88,6 +100,11 @@ public:
     const std::string& GetCurrentRecipient() const { return m_currentRecipient; }
     MailMessage* GetMessage() const { return m_message; }
     const wxSMTPTimer& GetReplyTimer() const { return m_timer; }
+    // Why the last attempt did not deliver: the server's refusing line, or
+    // what failed (connection, time-out, TLS); empty after a delivery.
+    const std::string& GetFailureReason() const { return m_failureReason; }
+    // The lines of the last complete reply.
+    const std::vector<std::string>& GetReply() const { return m_reply; }
 
     // The fixed numbers of the dialogue, in seconds.
     static constexpr int kGreetingTimeout = 60;
@@ -96,6 +113,8 @@ public:
     static constexpr double kRetryDelayFactor = 1.5;
     static constexpr double kLongestRetryTime = 21600.0;
     static constexpr int kQuickRetryDelay = 20;
+    // Continuation lines kept of one reply; further ones are read and dropped.
+    static constexpr size_t kMaxReplyLines = 64;
 
     void OnConnect(wxSocketEvent& event) override;
     void OnDisconnect(wxSocketEvent& event) override;
@@ -110,7 +129,12 @@ protected:
     friend class MailState;
     friend class InitialState;
     friend class ConnectedState;
+    friend class EhloState;
     friend class HeloState;
+    friend class StartTlsState;
+    friend class AuthState;
+    friend class LoginUserState;
+    friend class LoginPasswordState;
     friend class SendMailFromState;
     friend class RcptListState;
     friend class StartDataState;
@@ -134,6 +158,20 @@ protected:
     // then QUIT.
     void Fail(const std::string& line);
     void SendQuit();
+    void SendEhlo();
+    void SendHelo();
+    // After the greeting was answered: STARTTLS, login or the sender, as the
+    // server's extensions and the settings call for.
+    void AfterGreeting();
+    // The reply accepted STARTTLS: TLS on, then greet again. False when TLS
+    // could not start (the attempt has ended).
+    bool BeginTls();
+    void SendLoginUser();
+    void SendLoginPassword();
+    // No recipient took the mail: QUIT without the data.
+    void EndWithoutRecipients(const std::string& line);
+    void SetFailureReason(const std::string& reason) { m_failureReason = reason; }
+    void OnTlsFailure(const std::string& reason) override;
 
     void SetState(const MailState& state) { m_state = &state; }
     void SetStatus(MailStatus status) { m_status = status; }
@@ -161,4 +199,12 @@ private:
     double m_timeScale;
     bool m_abandoned = false;
     std::function<void(wxSMTP&)> m_restHandler;
+
+    std::string m_user;
+    std::string m_password;
+    bool m_allowPlainLogin = false;
+    std::vector<std::string> m_replyLines; // of the reply being read
+    std::vector<std::string> m_reply;      // the last complete reply
+    std::string m_failureReason;
+    bool m_loginWithheld = false; // AUTH offered, but not over a plain connection
 };

@@ -3,6 +3,7 @@
 #include "common/program_dir.h"
 #include "common/prompt.h"
 #include "store/history_indexes.h"
+#include "store/mail_settings.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -799,5 +800,6 @@ int LoadActionSettingsInto(ActionSettings& settings)
     if (db.Open(ConfigDbPath(), DbAccess::ConfigDb) == 1 && db.LoadActionSettings() > 0)
         settings = db.GetActionSettings();
     db.Close();
+    LoadMailOptions(ConfigDbPath(), settings.Mail);
     return 1;
 }

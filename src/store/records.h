@@ -71,7 +71,23 @@ struct WlsAlarmRule
     }
 };
 
-// The one row of ActionSet, shared by all sites.
+// Mail settings that came after ActionSet was laid out; they live in a table
+// of their own (MailSet, store/mail_settings.h). Empty fields keep the
+// behaviour from before they existed.
+struct MailOptions
+{
+    wxString Sender;          // From address; empty: the built-in sender
+    wxString AllowPlainLogin; // "TRUE": log in even over an unencrypted connection
+    wxString CAFile;          // PEM file of further CA certificates to trust
+
+    bool operator==(const MailOptions& o) const
+    {
+        return Sender == o.Sender && AllowPlainLogin == o.AllowPlainLogin && CAFile == o.CAFile;
+    }
+};
+
+// The one row of ActionSet, shared by all sites, with the mail options kept
+// beside it.
 struct ActionSettings
 {
     wxString SoundFile;
@@ -80,11 +96,12 @@ struct ActionSettings
     wxString SMTPPwd;
     wxString MailTo;
     wxString SMSTo;
+    MailOptions Mail{}; // not part of ActionSet
 
     bool operator==(const ActionSettings& o) const
     {
         return SoundFile == o.SoundFile && SMTPSvr == o.SMTPSvr && SMTPUsr == o.SMTPUsr &&
-               SMTPPwd == o.SMTPPwd && MailTo == o.MailTo && SMSTo == o.SMSTo;
+               SMTPPwd == o.SMTPPwd && MailTo == o.MailTo && SMSTo == o.SMSTo && Mail == o.Mail;
     }
 };
 

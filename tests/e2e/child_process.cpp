@@ -25,20 +25,6 @@ int MsLeft(std::chrono::steady_clock::time_point end)
         end - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
-
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info{};
-    return ::stat(path.c_str(), &info) == 0;
-}
 } // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs)
@@ -107,13 +93,6 @@ std::string BinDir()
     return path.substr(0, path.rfind('/'));
 }
 
-std::string SourceDir()
-{
-    if (const char* dir = std::getenv("CORVANE_SOURCE_DIR"))
-        return dir;
-    return CORVANE_TEST_SOURCE_DIR;
-}
-
 std::vector<std::string> SimAgent::Command(std::vector<std::string> args, unsigned short port)
 {
     args.insert(args.begin(), BinDir() + "/corvane-agent-sim");
@@ -130,32 +109,3 @@ SimAgent::SimAgent(std::vector<std::string> args, unsigned short port)
         m_port = static_cast<unsigned short>(listening);
 }
 
-SmtpSink::SmtpSink(const std::string& outDir)
-    : m_outDir(outDir),
-      m_process({"/usr/bin/python3", SourceDir() + "/tests/alarm/smtp_sink.py", outDir}, false)
-{
-}
-
-unsigned short SmtpSink::WaitForPort(int timeoutMs)
-{
-    // The server writes its port file once it listens (renamed into place).
-    const std::string portFile = m_outDir + "/port";
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (m_process.Running() && !FileExists(portFile) && MsLeft(end) > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const int port = std::atoi(ReadWhole(portFile).c_str());
-    return (port > 0 && port < 65536) ? static_cast<unsigned short>(port) : 0;
-}
-
-int SmtpSink::Delivered() const
-{
-    int n = 0;
-    while (FileExists(m_outDir + "/mail" + std::to_string(n + 1) + "/done"))
-        ++n;
-    return n;
-}
-
-std::string SmtpSink::Part(int n, const std::string& name) const
-{
-    return ReadWhole(m_outDir + "/mail" + std::to_string(n) + "/" + name);
-}

@@ -34,8 +34,6 @@ private:
 
 // The folder of the programs that the build puts beside the tests.
 std::string BinDir();
-// The source tree (for scripts the tests run).
-std::string SourceDir();
 
 // corvane-agent-sim with its arguments on the given port (0: a free one);
 // Port() is the port it listens on (0 when it did not start).
@@ -53,20 +51,3 @@ private:
     unsigned short m_port = 0;
 };
 
-// A real SMTP server (aiosmtpd, through tests/alarm/smtp_sink.py) on a free
-// loopback port; every message it accepts lands in OutDir()/mailN/.
-class SmtpSink
-{
-public:
-    explicit SmtpSink(const std::string& outDir);
-    // 0 when the server did not come up within timeoutMs.
-    unsigned short WaitForPort(int timeoutMs);
-    // Messages completely received so far.
-    int Delivered() const;
-    // A part of message n (1-based): "subject", "html", "rcpt_tos" ...
-    std::string Part(int n, const std::string& name) const;
-
-private:
-    std::string m_outDir;
-    ChildProcess m_process;
-};

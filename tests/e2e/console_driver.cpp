@@ -84,22 +84,27 @@ void Console::SetActionSettings(const ActionSettings& settings)
         [&](wxDialog& dialog)
         {
             shown = dialog.GetTitle() == "Action Setting";
-            // Sound file, mail server, user, password, mail to, SMS to.
-            const std::vector<wxTextCtrl*> fields = Descendants<wxTextCtrl>(&dialog);
-            if (fields.size() != 6)
+            // The fields are named after the settings they edit.
+            auto field = [&](const char* name)
+            { return dynamic_cast<wxTextCtrl*>(dialog.FindWindow(name)); };
+            const char* const names[] = {"SoundFile", "SMTPSvr", "SMTPUsr", "SMTPPwd", "MailTo",
+                                         "SMSTo"};
+            for (const char* name : names)
             {
-                ADD_FAILURE() << "the action dialog has " << fields.size() << " fields";
-                dialog.EndModal(wxID_CANCEL);
-                return;
+                if (!field(name))
+                {
+                    ADD_FAILURE() << "the action dialog has no field " << name;
+                    dialog.EndModal(wxID_CANCEL);
+                    return;
+                }
+                field(name)->Clear();
             }
-            for (wxTextCtrl* field : fields)
-                field->Clear();
             Click(ButtonLabelled(&dialog, "Find..."));
-            fields[1]->ChangeValue(settings.SMTPSvr);
-            fields[2]->ChangeValue(settings.SMTPUsr);
-            fields[3]->ChangeValue(settings.SMTPPwd);
-            fields[4]->ChangeValue(settings.MailTo);
-            fields[5]->ChangeValue(settings.SMSTo);
+            field("SMTPSvr")->ChangeValue(settings.SMTPSvr);
+            field("SMTPUsr")->ChangeValue(settings.SMTPUsr);
+            field("SMTPPwd")->ChangeValue(settings.SMTPPwd);
+            field("MailTo")->ChangeValue(settings.MailTo);
+            field("SMSTo")->ChangeValue(settings.SMSTo);
             Click(dialog.FindWindow(wxID_OK));
         });
     Menu(CorvaneId::AlarmSetting);

