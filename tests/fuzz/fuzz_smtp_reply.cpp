@@ -2,7 +2,9 @@
 // them and mixed with the other things that happen to a client: the
 // connection is made or lost, a reply timer or a retry wait runs out. The
 // input picks the packets and the events: a crash and sanitizer driver for
-// the line reader and the dialogue of one mail to three recipients.
+// the line reader and the dialogue of one mail to three recipients, STARTTLS
+// and the login included. It checks one thing besides: the login never goes
+// out before TLS is on.
 #include "fuzz_support.h"
 
 #include "smtp/smtp_client.h"
@@ -57,17 +59,32 @@ public:
     }
     bool Close() override
     {
-        m_open = m_connecting = false;
+        m_open = m_connecting = m_tls = false;
         return wxSMTP::Close();
     }
+    bool IsTlsActive() const override { return m_tls; }
 
 protected:
     void ConnectToHost() override { m_open = m_connecting = true; }
-    void SendText(const std::string&) override {}
+    void SendText(const std::string&) override
+    {
+        const std::string state = GetStateName();
+        if (state == "AuthState" || state == "LoginUserState" || state == "LoginPasswordState")
+            FUZZ_CHECK(m_tls);
+    }
+    // The replies after STARTTLS come in the clear here: the states are what
+    // is driven, not the encryption.
+    bool StartTls(std::string&) override
+    {
+        m_tls = true;
+        return true;
+    }
+    std::string GreetingName() const override { return "client.example"; }
 
 private:
     bool m_open = false;
     bool m_connecting = false;
+    bool m_tls = false;
 };
 
 } // namespace
@@ -86,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wxSMTPListener listener;
     ScriptedSmtp client(&listener);
     client.SetHost("mail.example.com", 25);
+    client.SetLogin("operator", "secret", false);
     client.Send(&message);
     client.Connected();
     FuzzedDataProvider input(data, size);

@@ -167,6 +167,15 @@ def smtp():
                      b"220 ready\r\n", b"250 hello\r\n", b"250 ok\r\n", b"550 no such user\r\n",
                      b"452 mailbox full\r\n", b"250 ok\r\n", b"354 go\r\n", b"554 spam\r\n",
                      b"221 bye\r\n"]))
+    # STARTTLS, greeting again and logging in; and a login refused in the clear.
+    write("fuzz_smtp_reply", "starttls_login",
+          smtp_seed([b"220 ready\r\n", b"250-hi\r\n250-AUTH PLAIN\r\n250 STARTTLS\r\n",
+                     b"220 go ahead\r\n", b"250-hi\r\n250 AUTH LOGIN\r\n",
+                     b"334 VXNlcm5hbWU6\r\n", b"334 UGFzc3dvcmQ6\r\n", b"235 ok\r\n",
+                     b"250 ok\r\n", b"451 greylisted\r\n", b"221 bye\r\n"]))
+    write("fuzz_smtp_reply", "login_refused_in_the_clear",
+          smtp_seed([b"220 ready\r\n", b"502 no EHLO\r\n", b"250 hello\r\n",
+                     b"530 authentication required\r\n", b"221 bye\r\n"]))
     # Silence and a lost connection in the middle of the dialogue.
     write("fuzz_smtp_reply", "timeouts_and_loss",
           smtp_seed([EXPIRE, CONNECTED, b"220 ready\r\n", EXPIRE, b"221 bye\r\n", EXPIRE,
