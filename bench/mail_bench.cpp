@@ -7,10 +7,13 @@
 //   alarm_mail_pending_kib    heap held by those 100 mails while in their dialogue
 //   alarm_mail_released_kib   of that, what was given back once all were delivered
 //   alarm_mail_left_kib       heap still held after all were released
+//   alarm_mail_tls_ms         one mail over STARTTLS with a login (AUTH PLAIN)
+//                             to aiosmtpd on loopback, per mail (median of 20)
 #include "bench.h"
 
 #include "alarm/alarm_actions.h"
 #include "smtp_sink.h"
+#include "support/smtp_peer.h"
 
 #include <string>
 #include <vector>
@@ -102,4 +105,50 @@ CORVANE_BENCH_SECTION(alarm_mail, true)
     PrintFigure("alarm_mail_pending_kib", pending - before, "KiB");
     PrintFigure("alarm_mail_released_kib", pending - after, "KiB");
     PrintFigure("alarm_mail_left_kib", after - before, "KiB");
+}
+
+CORVANE_BENCH_SECTION(alarm_mail_tls, true)
+{
+    TlsSmtpPeer servers(true);
+    if (!servers.Ready())
+    {
+        BenchFailed("alarm_mail_tls_ms", "ms", "openssl or aiosmtpd did not start");
+        return;
+    }
+    AiosmtpdPeer& peer = servers.Peer();
+    ActionSettings settings;
+    settings.SMTPSvr = wxString::Format("localhost:%u", peer.Port("starttls"));
+    settings.SMTPUsr = TlsSmtpPeer::kUser;
+    settings.SMTPPwd = TlsSmtpPeer::kPassword;
+    settings.MailTo = "ops@example.com";
+    settings.Mail.CAFile = servers.CaFile();
+
+    auto deliver = [&]
+    {
+        const int before = peer.Delivered();
+        SendAlarmMail(settings, kAlarmText);
+        return PumpUntil(
+            [&] { return peer.Delivered() > before && PendingAlarmMailCount() == 0; }, 20000);
+    };
+    // The first mail loads the system's CA store and the server's first TLS
+    // context; every later one shares them.
+    if (!deliver())
+    {
+        BenchFailed("alarm_mail_tls_ms", "ms", "the first mail was not delivered within 20 s");
+        DropPendingAlarmMails();
+        return;
+    }
+    std::vector<double> times;
+    for (int i = 0; i < 20; ++i)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        if (!deliver())
+        {
+            BenchFailed("alarm_mail_tls_ms", "ms", "a mail was not delivered within 20 s");
+            DropPendingAlarmMails();
+            return;
+        }
+        times.push_back(MsSince(start));
+    }
+    PrintFigure("alarm_mail_tls_ms", Median(times), "ms");
 }

@@ -90,6 +90,8 @@ AiosmtpdPeer::AiosmtpdPeer(const std::string& outDir, const Options& options) : 
         args.insert(args.end(), {"--tls", options.tls.cert, options.tls.key});
     if (!options.login.empty())
         args.insert(args.end(), {"--login", options.login});
+    if (options.bare)
+        args.push_back("--bare");
     m_pid = Spawn(args);
 }
 
@@ -140,14 +142,14 @@ std::string AiosmtpdPeer::Part(int n, const std::string& name) const
     return ReadWhole(m_outDir + "/mail" + std::to_string(n) + "/" + name);
 }
 
-TlsSmtpPeer::TlsSmtpPeer()
+TlsSmtpPeer::TlsSmtpPeer(bool bare)
 {
     char dir[] = "/tmp/corvane-smtp-XXXXXX";
     if (!::mkdtemp(dir))
         return;
     m_dir = dir;
     m_cert = MakeTestCertificate(m_dir, "localhost", "DNS:localhost");
-    m_peer = new AiosmtpdPeer(m_dir, {m_cert, std::string(kUser) + ":" + kPassword});
+    m_peer = new AiosmtpdPeer(m_dir, {m_cert, std::string(kUser) + ":" + kPassword, bare});
     m_ready = !m_cert.cert.empty() && m_peer->WaitReady();
 }
 

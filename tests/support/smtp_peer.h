@@ -27,6 +27,7 @@ public:
     {
         TestCertificate tls; // none: only the plain server
         std::string login;   // "user:password" the TLS servers require
+        bool bare = false;   // keep only the count of messages, not their parts
     };
 
     AiosmtpdPeer(const std::string& outDir, const Options& options);
@@ -57,7 +58,7 @@ public:
     static constexpr const char* kUser = "operator";
     static constexpr const char* kPassword = "s3cret";
 
-    TlsSmtpPeer();
+    explicit TlsSmtpPeer(bool bare = false);
     ~TlsSmtpPeer();
 
     // openssl made the certificate and every server listens.
