@@ -109,19 +109,18 @@ CORVANE_BENCH_SECTION(alarm_mail, true)
 
 CORVANE_BENCH_SECTION(alarm_mail_tls, true)
 {
-    TlsSmtpPeer servers(true);
-    if (!servers.Ready())
+    AiosmtpdPeer peer("", true, true);
+    if (!peer.WaitReady())
     {
         BenchFailed("alarm_mail_tls_ms", "ms", "openssl or aiosmtpd did not start");
         return;
     }
-    AiosmtpdPeer& peer = servers.Peer();
     ActionSettings settings;
     settings.SMTPSvr = wxString::Format("localhost:%u", peer.Port("starttls"));
-    settings.SMTPUsr = TlsSmtpPeer::kUser;
-    settings.SMTPPwd = TlsSmtpPeer::kPassword;
+    settings.SMTPUsr = AiosmtpdPeer::kUser;
+    settings.SMTPPwd = AiosmtpdPeer::kPassword;
     settings.MailTo = "ops@example.com";
-    settings.Mail.CAFile = servers.CaFile();
+    settings.Mail.CAFile = peer.CaFile();
 
     auto deliver = [&]
     {

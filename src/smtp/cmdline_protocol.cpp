@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <system_error>
@@ -64,56 +65,46 @@ bool IsQualifiedName(const std::string& name)
     return true;
 }
 
-struct LocalName
-{
-    std::mutex mutex;
-    bool known = false;
-    std::string name;
-};
+// This host's fully qualified name, found once per process. Only the
+// look-up threads ever wait for it; the GUI thread reads what is known.
+std::once_flag g_localNameOnce;
+std::atomic<bool> g_localNameKnown{false};
+std::mutex g_localNameMutex;
+std::string g_localName; // guarded by g_localNameMutex
 
-LocalName& TheLocalName()
-{
-    static LocalName local;
-    return local;
-}
-
-// This host's fully qualified name: the host name when it is dotted, else the
-// canonical name the resolver gives for it. Runs on a look-up thread (the
-// resolver may wait on the network), once per process.
+// The host name when it is dotted, else the canonical name the resolver gives
+// for it. Runs on a look-up thread: the resolver may wait on the network.
 void FindLocalName()
 {
-    LocalName& local = TheLocalName();
-    std::lock_guard<std::mutex> lock(local.mutex);
-    if (local.known)
-        return;
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) == 0)
-    {
-        std::string name = host;
-        if (!IsQualifiedName(name))
-        {
-            addrinfo hints{};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_flags = AI_CANONNAME;
-            addrinfo* found = nullptr;
-            if (::getaddrinfo(host, nullptr, &hints, &found) == 0 && found)
-            {
-                if (found->ai_canonname)
-                    name = found->ai_canonname;
-                ::freeaddrinfo(found);
-            }
-        }
-        if (IsQualifiedName(name))
-            local.name = name;
-    }
-    local.known = true;
+    std::call_once(g_localNameOnce,
+                   []
+                   {
+                       char host[256] = {};
+                       std::string name;
+                       if (::gethostname(host, sizeof host - 1) == 0)
+                       {
+                           name = host;
+                           addrinfo hints{};
+                           hints.ai_family = AF_UNSPEC;
+                           hints.ai_flags = AI_CANONNAME;
+                           addrinfo* found = nullptr;
+                           if (!IsQualifiedName(name) &&
+                               ::getaddrinfo(host, nullptr, &hints, &found) == 0 && found)
+                           {
+                               if (found->ai_canonname)
+                                   name = found->ai_canonname;
+                               ::freeaddrinfo(found);
+                           }
+                       }
+                       std::lock_guard<std::mutex> lock(g_localNameMutex);
+                       g_localName = IsQualifiedName(name) ? name : std::string();
+                       g_localNameKnown = true;
+                   });
 }
 
 bool LocalNameKnown()
 {
-    LocalName& local = TheLocalName();
-    std::lock_guard<std::mutex> lock(local.mutex);
-    return local.known;
+    return g_localNameKnown;
 }
 
 // Runs on a lookup thread: name resolution can take many seconds and must
@@ -233,9 +224,8 @@ void wxCmdlineProtocol::EndTls()
 
 std::string wxCmdlineProtocol::KnownLocalName()
 {
-    LocalName& local = TheLocalName();
-    std::lock_guard<std::mutex> lock(local.mutex);
-    return local.name;
+    std::lock_guard<std::mutex> lock(g_localNameMutex);
+    return g_localName;
 }
 
 std::string wxCmdlineProtocol::GreetingName() const

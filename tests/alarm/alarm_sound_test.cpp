@@ -194,9 +194,3 @@ TEST_F(AlarmSound, MissingDefaultPlaysNothing)
     EXPECT_TRUE(PlayAlarmSound(m_good));
     EXPECT_EQ(Played(1), std::vector<std::string>{std::string(m_good.utf8_str())});
 }
-
-TEST(AlarmSms, SendsNothingAndReturnsOne)
-{
-    EXPECT_EQ(SendAlarmSms("[ srv1]  Died!!!"), 1);
-    EXPECT_EQ(SendAlarmSms(wxString()), 1);
-}

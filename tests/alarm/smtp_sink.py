@@ -19,6 +19,7 @@ login (the user that logged in, empty when none), tls ("yes" or "no") and,
 last, done; with --bare only done (timings: parsing and writing the parts
 would cost more than the dialogue). Runs until SIGTERM.
 """
+import argparse
 import email
 import email.policy
 import os
@@ -72,21 +73,18 @@ class Sink:
             return "250 Message accepted for delivery"
         raw = envelope.original_content or envelope.content
         message = email.message_from_bytes(raw, policy=email.policy.default)
-        write(os.path.join(folder, "mail_from"), envelope.mail_from)
-        write(os.path.join(folder, "rcpt_tos"), "".join(r + "\n" for r in envelope.rcpt_tos))
-        write(os.path.join(folder, "subject"), str(message["Subject"]))
-        write(os.path.join(folder, "from"), str(message["From"]))
-        write(os.path.join(folder, "to"), str(message["To"]))
-        for part in message.walk():
-            if part.get_content_maintype() == "multipart":
-                continue
-            name = part.get_content_subtype()  # html or plain
-            write(os.path.join(folder, name), part.get_payload(decode=True))
-        write(os.path.join(folder, "raw"), raw)
-        write(os.path.join(folder, "ehlo"), session.host_name or "")
-        write(os.path.join(folder, "login"), getattr(session.auth_data, "login", b"").decode())
         encrypted = session.ssl or server.transport.get_extra_info("ssl_object")
-        write(os.path.join(folder, "tls"), "yes" if encrypted else "no")
+        parts = {"mail_from": envelope.mail_from, "raw": raw,
+                 "rcpt_tos": "".join(r + "\n" for r in envelope.rcpt_tos),
+                 "subject": str(message["Subject"]), "from": str(message["From"]),
+                 "to": str(message["To"]), "ehlo": session.host_name or "",
+                 "login": getattr(session.auth_data, "login", b""),
+                 "tls": "yes" if encrypted else "no"}
+        for part in message.walk():
+            if part.get_content_maintype() != "multipart":  # html or plain
+                parts[part.get_content_subtype()] = part.get_payload(decode=True)
+        for name, data in parts.items():
+            write(os.path.join(folder, name), data)
         write(os.path.join(folder, "done"), "")
         return "250 Message accepted for delivery"
 
@@ -119,25 +117,19 @@ def checker(login):
 
 
 def main():
-    outdir = sys.argv[1]
-    args = sys.argv[2:]
-    cert = key = login = None
-    bare = False
-    while args:
-        if args[0] == "--tls":
-            cert, key, args = args[1], args[2], args[3:]
-        elif args[0] == "--login":
-            login, args = args[1], args[2:]
-        elif args[0] == "--bare":
-            bare, args = True, args[1:]
-        else:
-            sys.exit("unknown argument " + args[0])
+    parser = argparse.ArgumentParser()
+    parser.add_argument("outdir")
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--login")
+    parser.add_argument("--bare", action="store_true")
+    args = parser.parse_args()
+    outdir, login = args.outdir, args.login
 
-    handler = Sink(outdir, bare)
+    handler = Sink(outdir, args.bare)
     controllers = [("plain", PlainController(handler, hostname="127.0.0.1", port=free_port()))]
-    if cert:
+    if args.tls:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-        context.load_cert_chain(cert, key)
+        context.load_cert_chain(*args.tls)
         auth = {"authenticator": checker(login), "auth_required": True} if login else {}
         controllers.append(("starttls", Controller(
             handler, hostname="127.0.0.1", port=free_port(), tls_context=context,

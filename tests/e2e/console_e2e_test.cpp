@@ -145,7 +145,7 @@ protected:
 TEST_F(ConsoleEndToEnd, OperatorMonitorsATuxedoAndAWebLogicSite)
 {
     ASSERT_TRUE(wxFileName::Mkdir(m_home.File("mail")));
-    AiosmtpdPeer sink(std::string(m_home.File("mail").utf8_str()), {});
+    AiosmtpdPeer sink(std::string(m_home.File("mail").utf8_str()));
     SimAgent tuxAgent({"--tuxedo", "--servers", "12", "--queues", "6", "--clients", "20",
                        "--seed", "7"});
     SimAgent wlsAgent({"--weblogic", "--version", "10", "--servers", "3", "--pools", "2",

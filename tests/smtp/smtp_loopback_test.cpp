@@ -225,18 +225,6 @@ TEST_F(SmtpLoopback, ReplyTimerExpires)
     EXPECT_TRUE(PumpUntil([&] { return server.Finished() == 1; })); // the client hung up
 }
 
-// A refused connection is a temporary failure with the long wait; the rest of
-// the schedule is the dialogue's.
-TEST_F(SmtpLoopback, RefusedConnectionWaitsForTheRetry)
-{
-    Client();
-    Send("127.0.0.1", UnusedLoopbackPort());
-    ASSERT_TRUE(Attempts(1));
-    EXPECT_EQ(listener.attempts, Statuses{TemporaryFailure});
-    EXPECT_STREQ(client->GetStateName(), "RetryState");
-    EXPECT_EQ(client->GetReplyTimer().GetInterval(), 1800 * 1000);
-}
-
 // Regression: replies without line ends never grow the buffer past its cap;
 // each full buffer is a failed reply.
 TEST_F(SmtpLoopback, FloodWithoutLineEndsFailsTheAttempt)

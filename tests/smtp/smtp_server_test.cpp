@@ -11,8 +11,8 @@
 
 namespace
 {
-const char* const kLogin = TlsSmtpPeer::kUser;
-const char* const kPassword = TlsSmtpPeer::kPassword;
+const char* const kLogin = AiosmtpdPeer::kUser;
+const char* const kPassword = AiosmtpdPeer::kPassword;
 
 class RecordingListener : public wxSMTPListener
 {
@@ -29,13 +29,13 @@ public:
 class SmtpServer : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { s_servers = new TlsSmtpPeer; }
-    static void TearDownTestSuite() { delete s_servers; }
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        ASSERT_TRUE(s_servers->Ready()) << "openssl or aiosmtpd did not start";
-        s_peer = &s_servers->Peer();
+        s_peer = new AiosmtpdPeer("", true);
+        s_ready = s_peer->WaitReady();
     }
+    static void TearDownTestSuite() { delete s_peer; }
+    void SetUp() override { ASSERT_TRUE(s_ready) << "openssl or aiosmtpd did not start"; }
 
     // One mail to `to` through the named server, timers scaled by timeScale;
     // runs until the client rests.
@@ -56,8 +56,8 @@ protected:
             << "still in " << client->GetStateName();
     }
 
-    static TlsSmtpPeer* s_servers;
     static AiosmtpdPeer* s_peer;
+    static bool s_ready;
 
     std::string body = "A line\nthen a bare LF\r\n.hidden behind a dot\r\n.\r\nlast";
     RecordingListener listener;
@@ -65,8 +65,8 @@ protected:
     std::unique_ptr<wxSMTP> client;
 };
 
-TlsSmtpPeer* SmtpServer::s_servers = nullptr;
 AiosmtpdPeer* SmtpServer::s_peer = nullptr;
+bool SmtpServer::s_ready = false;
 } // namespace
 
 // A three-line greeting and a multi-line EHLO reply; a refused recipient does
@@ -123,7 +123,7 @@ TEST_P(SmtpServerTls, DeliversOnlyOverAVerifiedConnection)
 {
     const TlsCase& c = GetParam();
     const int before = s_peer->Delivered();
-    Deliver(c.server, c.host, {"ops@corvane.test"}, c.trustCertificate ? s_servers->CaFile() : "",
+    Deliver(c.server, c.host, {"ops@corvane.test"}, c.trustCertificate ? s_peer->CaFile() : "",
             c.password);
     EXPECT_EQ(listener.attempts, std::vector<MailStatus>{c.status});
     EXPECT_EQ(client->GetFailureReason().substr(0, std::string(c.reason).size()), c.reason)

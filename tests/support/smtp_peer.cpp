@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -32,33 +33,6 @@ bool Exists(const std::string& path)
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
-
-// Starts argv without a shell, its output discarded; -1 on failure.
-pid_t Spawn(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-int WaitFor(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-    {
-    }
-    return status;
-}
 } // namespace
 
 std::string TestSourceDir()
@@ -68,31 +42,44 @@ std::string TestSourceDir()
     return CORVANE_TEST_SOURCE_DIR;
 }
 
-TestCertificate MakeTestCertificate(const std::string& dir, const std::string& stem,
-                                    const std::string& names)
+AiosmtpdPeer::AiosmtpdPeer(const std::string& outDir, bool tls, bool bare) : m_outDir(outDir)
 {
-    TestCertificate made{dir + "/" + stem + ".pem", dir + "/" + stem + ".key"};
-    const pid_t pid =
-        Spawn({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-               "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
-               "/CN=" + stem, "-addext", "subjectAltName=" + names, "-keyout", made.key, "-out",
-               made.cert});
-    if (pid < 0 || WaitFor(pid) != 0 || !Exists(made.cert))
-        return TestCertificate();
-    return made;
-}
-
-AiosmtpdPeer::AiosmtpdPeer(const std::string& outDir, const Options& options) : m_outDir(outDir)
-{
+    if (m_outDir.empty())
+    {
+        char dir[] = "/tmp/corvane-smtp-XXXXXX";
+        if (!::mkdtemp(dir))
+            return;
+        m_outDir = dir;
+        m_ownDir = true;
+    }
     std::vector<std::string> args{"/usr/bin/python3", TestSourceDir() + "/tests/alarm/smtp_sink.py",
-                                  outDir};
-    if (!options.tls.cert.empty())
-        args.insert(args.end(), {"--tls", options.tls.cert, options.tls.key});
-    if (!options.login.empty())
-        args.insert(args.end(), {"--login", options.login});
-    if (options.bare)
+                                  m_outDir};
+    if (tls)
+    {
+        const std::string key = m_outDir + "/localhost.key";
+        m_caFile = m_outDir + "/localhost.pem";
+        const std::string made = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                                 "-nodes -days 2 -subj /CN=localhost -addext "
+                                 "subjectAltName=DNS:localhost -keyout '" +
+                                 key + "' -out '" + m_caFile + "' >/dev/null 2>&1";
+        if (std::system(made.c_str()) != 0)
+            return;
+        args.insert(args.end(), {"--tls", m_caFile, key, "--login",
+                                 std::string(kUser) + ":" + kPassword});
+    }
+    if (bare)
         args.push_back("--bare");
-    m_pid = Spawn(args);
+
+    std::vector<char*> argv;
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet; // aiosmtpd's warnings would clutter the test output
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&m_pid, argv[0], &quiet, nullptr, argv.data(), environ) != 0)
+        m_pid = -1;
+    posix_spawn_file_actions_destroy(&quiet);
 }
 
 AiosmtpdPeer::~AiosmtpdPeer()
@@ -100,8 +87,13 @@ AiosmtpdPeer::~AiosmtpdPeer()
     if (m_pid > 0)
     {
         ::kill(m_pid, SIGTERM);
-        WaitFor(m_pid);
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR)
+        {
+        }
     }
+    std::error_code ignored;
+    if (m_ownDir)
+        std::filesystem::remove_all(m_outDir, ignored);
 }
 
 bool AiosmtpdPeer::WaitReady(int timeoutMs)
@@ -140,25 +132,4 @@ int AiosmtpdPeer::Delivered() const
 std::string AiosmtpdPeer::Part(int n, const std::string& name) const
 {
     return ReadWhole(m_outDir + "/mail" + std::to_string(n) + "/" + name);
-}
-
-TlsSmtpPeer::TlsSmtpPeer(bool bare)
-{
-    char dir[] = "/tmp/corvane-smtp-XXXXXX";
-    if (!::mkdtemp(dir))
-        return;
-    m_dir = dir;
-    m_cert = MakeTestCertificate(m_dir, "localhost", "DNS:localhost");
-    m_peer = new AiosmtpdPeer(m_dir, {m_cert, std::string(kUser) + ":" + kPassword, bare});
-    m_ready = !m_cert.cert.empty() && m_peer->WaitReady();
-}
-
-TlsSmtpPeer::~TlsSmtpPeer()
-{
-    delete m_peer;
-    if (!m_dir.empty())
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
 }
