@@ -69,7 +69,9 @@ ActionDlg::ActionDlg(wxWindow* parent, wxWindowID id, const wxString& title, con
     m_sendTestMail = new wxButton(mailBox, wxID_ANY, "Send test mail");
     mailRow4->Add(m_sendTestMail, 0, border, 5);
     mail->Add(mailRow4, 0, wxEXPAND);
-    m_testOutcome = new wxStaticText(mailBox, wxID_ANY, " ", wxDefaultPosition, wxDefaultSize,
+    // Empty until a test mail is sent, but one line high from the start.
+    m_testOutcome = new wxStaticText(mailBox, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                     wxSize(-1, GetCharHeight()),
                                      wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
     mail->Add(m_testOutcome, 0, wxEXPAND | border, 5);
     top->Add(mail, 0, wxEXPAND | border, 5);

@@ -92,7 +92,8 @@ const WindowCase Windows[] = {
      {451, 305},
      Shown<CorvaneActionDlg>,
      "Action Setting|PlaySound Setting|SoundFile:|Find...|EMail Setting|SMTP Svr:|User:|Pwd:|"
-     "Mail To(;):|SMS Setting|SMS To(;):|&Cancel|&OK"},
+     "Mail To(;):|Sender:|Allow plain-text login|CA File:|Send test mail|SMS Setting|"
+     "SMS To(;):|&Cancel|&OK"},
     {"TuxedoAlarmRules",
      {451, 297},
      Shown<HalvexTuxAlarmDlg>,

@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "support/smtp_peer.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -91,6 +93,11 @@ std::string BinDir()
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
     return path.substr(0, path.rfind('/'));
+}
+
+std::string SourceDir()
+{
+    return TestSourceDir();
 }
 
 std::vector<std::string> SimAgent::Command(std::vector<std::string> args, unsigned short port)

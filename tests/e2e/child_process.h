@@ -34,6 +34,8 @@ private:
 
 // The folder of the programs that the build puts beside the tests.
 std::string BinDir();
+// The source tree (for scripts the tests run).
+std::string SourceDir();
 
 // corvane-agent-sim with its arguments on the given port (0: a free one);
 // Port() is the port it listens on (0 when it did not start).

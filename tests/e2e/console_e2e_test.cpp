@@ -160,7 +160,7 @@ TEST_F(ConsoleEndToEnd, OperatorMonitorsATuxedoAndAWebLogicSite)
 
     Console console;
     // Settings > Alarm, before any site opens: panels read the settings once.
-    const wxString alertWav = wxString::FromUTF8(TestSourceDir()) + "/src/resources/Alert.wav";
+    const wxString alertWav = wxString::FromUTF8(SourceDir()) + "/src/resources/Alert.wav";
     ASSERT_TRUE(wxFileExists(alertWav));
     m_prompts.ChooseFile(alertWav);
     ActionSettings settings;
