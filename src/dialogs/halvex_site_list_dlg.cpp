@@ -100,7 +100,7 @@ void HalvexSiteListDlg::OnModify(wxCommandEvent&)
         return;
     const SiteRecord edited = editor.GetSite();
     const SiteRecord old = m_sites[m_selected];
-    if (m_db.DeleteSite(old, false) < 0)
+    if (m_db.DeleteSite(old, false, true) < 0)
         return; // the store said why; nothing changed
     if (m_db.InsertSite(edited) != 1)
         m_db.InsertSite(old); // the store reported why; the site must not vanish

@@ -36,8 +36,10 @@ std::shared_ptr<SiteReport> TuxScanner::Snapshot(bool accepted, bool atStart)
 std::function<bool(DbAccess&)> TuxScanner::Rows(const std::shared_ptr<const TuxReportData>& data)
 {
     // Every record is recorded, also those the filters keep out of the lists.
-    return [data, recTime = RecTimeNow()](DbAccess& db)
-    { return db.RecordTuxScan(data->queues, data->servers, data->clients, recTime); };
+    // The copies are the history thread's own: a wxString caches its narrow
+    // form on first use, so one string read on two threads is a data race.
+    return [queues = data->queues, servers = data->servers, clients = data->clients,
+            recTime = RecTimeNow()](DbAccess& db) { return db.RecordTuxScan(queues, servers, clients, recTime); };
 }
 
 ScanOutcome TuxScanner::StartReport(unsigned run, bool recording)

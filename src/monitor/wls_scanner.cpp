@@ -114,6 +114,16 @@ void WlsScanner::ShowWlsReport()
     // Runs on the thread of the scan: the display goes first, then the
     // agent's message and the history's warning follow it in the log.
     const std::shared_ptr<const SiteReport> report = Snapshot(m_accepted, m_atStart);
+    // The history thread gets lists of its own: a wxString caches its narrow
+    // form on first use, so one string read on two threads is a data race.
+    std::function<bool(DbAccess&)> rows;
+    if (m_recording)
+    {
+        const WlsReportData& data = *report->webLogic;
+        rows = [servers = data.servers, jvms = data.jvms, threads = data.threads, jdbc = data.jdbc,
+                recTime = RecTimeNow()](DbAccess& db)
+        { return db.RecordWlsScan(servers, jvms, threads, jdbc, recTime); };
+    }
     SiteMonitor& monitor = m;
     const unsigned run = m_run;
     m.OnOwner(
@@ -125,12 +135,7 @@ void WlsScanner::ShowWlsReport()
     model.WriteWlsLog(1, *this);
     if (!m_recording)
         return;
-    const std::shared_ptr<const WlsReportData> data = report->webLogic;
-    const wxString warning = m.RecordHistory(
-        run,
-        [data, recTime = RecTimeNow()](DbAccess& db)
-        { return db.RecordWlsScan(data->servers, data->jvms, data->threads, data->jdbc, recTime); },
-        m_atStart ? SiteMonitor::StartWriteWaitMs : -1);
+    const wxString warning = m.RecordHistory(run, rows, m_atStart ? SiteMonitor::StartWriteWaitMs : -1);
     m_historyFailed = !warning.empty();
     if (m_historyFailed)
         m.OnOwner([&monitor, warning] { monitor.Warn(warning); });

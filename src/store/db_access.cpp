@@ -583,16 +583,25 @@ int DbAccess::InsertSite(const SiteRecord& site)
                               });
 }
 
-int DbAccess::DeleteSite(const SiteRecord& site, bool removeDatabaseFile)
+int DbAccess::DeleteSite(const SiteRecord& site, bool removeDatabaseFile, bool keepSettings)
 {
     bool deleted = false;
     const int changed = m_impl->ConfigWork(-1,
                                            [&](wxSQLite3Database& db)
                                            {
+                                               wxSQLite3Transaction transaction(&db);
                                                wxSQLite3Statement s =
                                                    db.PrepareStatement(kDeleteSite);
                                                s.Bind(1, site.SiteName);
                                                const int n = s.ExecuteUpdate();
+                                               if (!keepSettings && db.TableExists("HistoryRetention"))
+                                               {
+                                                   wxSQLite3Statement r = db.PrepareStatement(
+                                                       "delete from HistoryRetention where SiteName = ?;");
+                                                   r.Bind(1, site.SiteName);
+                                                   r.ExecuteUpdate();
+                                               }
+                                               transaction.Commit();
                                                deleted = true;
                                                return n;
                                            });

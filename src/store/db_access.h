@@ -57,8 +57,11 @@ public:
     int InsertSite(const SiteRecord& site); // rows changed
     // Removes ProgramFile(DatabaseFile) when asked, only when that is a site
     // database of its own (IsSiteDatabaseFile). Rows changed, -1 when the
-    // store refused (reported): the site is still there.
-    int DeleteSite(const SiteRecord& site, bool removeDatabaseFile);
+    // store refused (reported): the site is still there. Unless kept for an
+    // edit that puts the site back, the site's own settings rows of Corvane.db
+    // (its history retention) go with it, so a new site of the same name
+    // starts afresh.
+    int DeleteSite(const SiteRecord& site, bool removeDatabaseFile, bool keepSettings = false);
 
     // Alarm rules (site database): -1 when the table is missing, else rows read
     int LoadTuxRule(const wxString& siteName);

@@ -70,9 +70,29 @@ wxString WlsModel::BuildWlsRequest() const
     return ::BuildWlsRequest(m_site);
 }
 
+// A server the operator watches counts as died when it is down or going down,
+// or as unstable when its health has failed: the agent reports a server that
+// is not running from the domain's configuration, with its state.
+static bool WlsServerDown(const WlsServerRec& server)
+{
+    static const char* const down[] = {"SHUTDOWN", "SHUTTING_DOWN", "FORCE_SHUTTING_DOWN", "FAILED",
+                                       "FAILED_NOT_RESTARTABLE", "FAILED_RESTARTING", "UNKNOWN"};
+    for (const char* state : down)
+        if (server.State.IsSameAs(state, false))
+            return true;
+    return server.Health == "HEALTH_FAILED" || server.Health == "HEALTH_CRITICAL";
+}
+
 void WlsModel::MarkWlsThresholds()
 {
     const WlsAlarmRule rule = Rule();
+
+    // Watched like the Tuxedo rule's: the field names the servers.
+    if (!rule.SvrDied.empty())
+        for (const WlsServerRec& server : m_servers)
+            if (!server.ServerName.empty() && ContainsText(rule.SvrDied, server.ServerName) &&
+                WlsServerDown(server))
+                NoteAlarmServer(server.ServerName, AlarmDied);
 
     // The comparisons keep the precision agents in the field were tuned
     // against: JVM percentages as doubles, thread and JDBC ratios as floats.

@@ -52,9 +52,9 @@ const FaultCase Cases[] = {
     {"WrongPassword", {}, {}, "not-the-password", 0, 0, {"HTTP 401"}},
     {"RestOff", {"--rest-off"}, {}, WlsPassword, 0, 0, {"HTTP 404"}},
     // Its JVM row says so; the others are whole.
-    {"SlowManagedServer", {"--slow", "ManagedServer_2:3000"}, {}, WlsPassword, 3, 3,
+    {"SlowManagedServer", {"--slow", "ManagedServer_2:3000"}, {"--timeout-ms", "1000"}, WlsPassword, 3, 3,
      {"no answer from the admin server within 1 s (ManagedServer_2 JVMRuntime)"}},
-    {"HangingAdmin", {"--hang"}, {}, WlsPassword, 0, 0, {"no answer from the admin server within 1 s"}},
+    {"HangingAdmin", {"--hang"}, {"--timeout-ms", "1000"}, WlsPassword, 0, 0, {"no answer from the admin server within 1 s"}},
     {"MissingFieldsAndWrongTypes", {"--missing-fields"}, {}, WlsPassword, 3, 3,
      {"missing heapFreePercent", "wrong type of executeThreadTotalCount"}},
     {"HugeAnswer", {"--huge"}, {"--max-answer-bytes", "65536"}, WlsPassword, 0, 0, {"an answer over 64 KiB"}},

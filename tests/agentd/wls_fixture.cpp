@@ -70,7 +70,7 @@ AgentUnderTest::AgentUnderTest(std::vector<std::string> args, const std::string&
     // A shell keeps the agent's standard error, which the child process drops.
     args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>>" + m_log,
                                BinDir() + "/corvane-agent", "--weblogic", "--listen",
-                               "127.0.0.1:0", "--insecure-http", "--timeout-ms", "1000",
+                               "127.0.0.1:0", "--insecure-http", "--timeout-ms", "8000",
                                "--dump-dir", dir, "--dump-gap-ms", "50"});
     m_process = std::make_unique<ChildProcess>(args, true);
     m_port = PortOf(*m_process);

@@ -233,4 +233,14 @@ TEST_F(HistoryStoreTest, RetentionDeletesExactlyTheOldRowsOfItsSite)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(mine.Value("select count(*) from ServerList"), "4");
     running.Stop();
+
+    // An edit puts the site back and keeps its limit; a delete forgets it,
+    // so a new site of the same name keeps everything until told otherwise.
+    const SiteRecord site{"mine", "TUXEDO", "h", "1", "", "", "", "", "", "site.db"};
+    ASSERT_EQ(m_config.DeleteSite(site, false, true), 1);
+    ASSERT_EQ(m_config.InsertSite(site), 1);
+    EXPECT_EQ(LoadKeepDays(ConfigPath(), "mine"), 7);
+    ASSERT_EQ(m_config.DeleteSite(site, false), 1);
+    ASSERT_EQ(m_config.InsertSite(site), 1);
+    EXPECT_EQ(LoadKeepDays(ConfigPath(), "mine"), 0);
 }

@@ -212,6 +212,23 @@ TEST_F(WlsAlarms, NoteAlarmServerMatching)
     EXPECT_EQ(model.Offenders(WlsModel::AlarmDied), "[ x] ");
 }
 
+TEST_F(WlsAlarms, WatchedServersDownOrFailedAreFiledAsDied)
+{
+    WlsAlarmRule rule;
+    rule.SvrDied = "ms1;ms2;admin;ms4";
+    model.SetRule(rule);
+    auto server = [](const char* name, const char* state, const char* health)
+    {
+        return std::string("<ServerRuntime serverName=\"") + name + "\" State=\"" + state +
+               "\" HealthState=\"" + health + "\"/>";
+    };
+    // ms3 is down but not watched; ms2 runs well; ms4 stands by on purpose.
+    Parse(server("ms1", "SHUTDOWN", "") + server("ms2", "RUNNING", "State:HEALTH_OK") +
+          server("admin", "RUNNING", "State:HEALTH_FAILED") + server("ms3", "FAILED", "") +
+          server("ms4", "STANDBY", "State:HEALTH_OK"));
+    EXPECT_EQ(model.Offenders(WlsModel::AlarmDied), "[ ms1] [ admin] ");
+}
+
 TEST_F(WlsAlarms, FireBuildsTextInKindOrderAndRunsFlaggedActions)
 {
     WlsAlarmRule rule = Rule("20", "10", "");
