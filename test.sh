@@ -29,7 +29,7 @@ export NO_AT_BRIDGE=1
 # thread, the site monitors' scan threads and history writes, the panels,
 # SMTP's lookup thread and the mail hand-off, the console end to end, and the chart
 # window's worker, the background indexing and the retention purge.
-tsan_tests=(test_monitor test_agent test_agent_gui test_tuxedo_gui test_weblogic_gui
+tsan_tests=(test_monitor test_agent test_tuxedo_gui test_weblogic_gui
     test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui test_agentd
     test_history test_history_gui)
 

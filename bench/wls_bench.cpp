@@ -5,7 +5,7 @@
 //   wls_record_rows_per_s  history rows of one scan written per second
 #include "bench.h"
 
-#include "../tests/weblogic/wls_report_gen.h"
+#include "wls_report_gen.h"
 #include "common/clock.h"
 #include "common/heap_tuning.h"
 #include "store/db_access.h"

@@ -69,21 +69,27 @@ struct SettingsTest : ::testing::Test
 };
 } // namespace
 
-TEST_F(SettingsTest, ActionDialogOnAFreshDatabaseStoresOneRowOfEmptyFields)
+// On a fresh database Cancel stores nothing, OK one row of empty fields.
+TEST_F(SettingsTest, ActionDialogOnAFreshDatabase)
 {
-    ActionDialog dialog;
+    EXPECT_EQ(prompts.Texts().size(), 0u);
+    for (bool ok : {false, true})
+    {
+        ActionDialog dialog;
+        RunModal(dialog,
+                 [&]
+                 {
+                     for (wxTextCtrl* f : {dialog.m_soundFile, dialog.m_smtpSvr, dialog.m_smtpUsr,
+                                           dialog.m_smtpPwd, dialog.m_mailTo, dialog.m_smsTo})
+                         EXPECT_EQ(f->GetValue(), "");
+                     dialog.m_smtpSvr->ChangeValue(ok ? "" : "changed");
+                     ok ? Click(dialog.m_ok) : dialog.EndModal(wxID_CANCEL);
+                 });
+        int rows = -1;
+        EXPECT_EQ(StoredSettings(&rows), ActionSettings());
+        EXPECT_EQ(rows, ok ? 1 : 0);
+    }
     EXPECT_EQ(prompts.Texts().size(), 1u); // Corvane.db created
-    RunModal(dialog,
-             [&]
-             {
-                 for (wxTextCtrl* f : {dialog.m_soundFile, dialog.m_smtpSvr, dialog.m_smtpUsr,
-                                       dialog.m_smtpPwd, dialog.m_mailTo, dialog.m_smsTo})
-                     EXPECT_EQ(f->GetValue(), "");
-                 Click(dialog.m_ok);
-             });
-    int rows = 0;
-    EXPECT_EQ(StoredSettings(&rows), ActionSettings());
-    EXPECT_EQ(rows, 1);
 }
 
 TEST_F(SettingsTest, ActionDialogShowsStoredValuesAndSavesWhatWasTyped)
@@ -130,20 +136,6 @@ TEST_F(SettingsTest, FindInsertsThePathAtTheInsertionPointTwice)
     EXPECT_EQ(prompts.FileRequests()[0].filter, "Wav files(*.wav)|*.wav");
     EXPECT_EQ(prompts.FileRequests()[0].directory, ProgramDir());
     EXPECT_EQ(StoredSettings().SoundFile, "/sounds/a.wav/sounds/b.wav");
-}
-
-TEST_F(SettingsTest, ActionDialogCancelSavesNothing)
-{
-    ActionDialog dialog;
-    RunModal(dialog,
-             [&]
-             {
-                 dialog.m_smtpSvr->ChangeValue("changed");
-                 dialog.EndModal(wxID_CANCEL);
-             });
-    int rows = -1;
-    StoredSettings(&rows);
-    EXPECT_EQ(rows, 0);
 }
 
 TEST_F(SettingsTest, TuxRulesTickWhatIsSetAndRewriteFlagsAsTRUE)

@@ -100,43 +100,33 @@ TEST(SiteEditor, ValidationMessagesComeInOrderAndKeepTheDialogOpen)
     EXPECT_EQ(site.DatabaseFile, "alpha.db");
 }
 
-TEST(SiteEditor, NewSiteStartsAsTuxedoWithWebLogicFieldsOff)
-{
-    PromptRecorder prompts;
-    Editor editor;
-    RunModal(editor,
-             [&]
-             {
-                 EXPECT_EQ(editor.m_type->GetSelection(), 0);
-                 EXPECT_FALSE(editor.m_consoleUser->IsEnabled());
-                 EXPECT_FALSE(editor.m_consolePort->IsEnabled());
-                 EXPECT_FALSE(editor.m_version->IsEnabled());
-                 EXPECT_FALSE(editor.m_consolePwd->IsEnabled());
-                 EXPECT_TRUE(editor.m_name->IsEnabled());
-                 editor.EndModal(wxID_CANCEL);
-             });
-}
-
+// A new site starts as Tuxedo with the WebLogic fields off.
 TEST(SiteEditor, SwitchingBackToTuxedoClearsUserAndPortButKeepsThePassword)
 {
     PromptRecorder prompts;
     Editor editor;
-    const int rc = RunModal(editor,
-                            [&]
-                            {
-                                editor.ChooseType(1);
-                                editor.m_name->ChangeValue("tux%1");
-                                editor.m_ip->ChangeValue("h");
-                                editor.m_port->ChangeValue("80a");
-                                editor.m_consoleUser->ChangeValue("u");
-                                editor.m_consolePort->ChangeValue("7001");
-                                editor.m_consolePwd->ChangeValue("secret");
-                                editor.ChooseType(0);
-                                EXPECT_EQ(editor.m_consoleUser->GetValue(), "");
-                                EXPECT_EQ(editor.m_consolePort->GetValue(), "");
-                                EXPECT_FALSE(editor.m_consolePwd->IsEnabled());
-                                Click(editor.m_ok);
-                            });
+    const int rc =
+        RunModal(editor,
+                 [&]
+                 {
+                     EXPECT_EQ(editor.m_type->GetSelection(), 0);
+                     const wxWindow* webLogic[] = {editor.m_consoleUser, editor.m_consolePort,
+                                                   editor.m_version, editor.m_consolePwd};
+                     for (const wxWindow* field : webLogic)
+                         EXPECT_FALSE(field->IsEnabled());
+                     editor.ChooseType(1);
+                     editor.m_name->ChangeValue("tux%1");
+                     editor.m_ip->ChangeValue("h");
+                     editor.m_port->ChangeValue("80a");
+                     editor.m_consoleUser->ChangeValue("u");
+                     editor.m_consolePort->ChangeValue("7001");
+                     editor.m_consolePwd->ChangeValue("secret");
+                     editor.ChooseType(0);
+                     EXPECT_EQ(editor.m_consoleUser->GetValue(), "");
+                     EXPECT_EQ(editor.m_consolePort->GetValue(), "");
+                     EXPECT_FALSE(editor.m_consolePwd->IsEnabled());
+                     Click(editor.m_ok);
+                 });
     ASSERT_EQ(rc, 1);
     EXPECT_TRUE(prompts.Messages().empty());
     const SiteRecord site = editor.GetSite();

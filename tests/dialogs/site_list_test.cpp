@@ -5,6 +5,7 @@
 #include "support/modal.h"
 #include "support/prompt_recorder.h"
 #include "support/temp_home.h"
+#include "support/test_site.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -54,17 +55,6 @@ void FillNextEditor(const wxString& name, const wxString& ip, const wxString& po
         });
 }
 
-SiteRecord Site(const wxString& name, const wxString& ip = "127.0.0.1")
-{
-    SiteRecord s;
-    s.SiteName = name;
-    s.SiteType = "TUXEDO";
-    s.SiteIP = ip;
-    s.SitePort = "9000";
-    s.DatabaseFile = name + ".db";
-    return s;
-}
-
 struct SiteListTest : ::testing::Test
 {
     TempHome home;
@@ -94,11 +84,9 @@ struct SiteListTest : ::testing::Test
 
 TEST_F(SiteListTest, ShowsEveryFieldButThePassword)
 {
-    SiteRecord s = Site("alpha");
-    s.SiteType = "WEBLOGIC";
+    SiteRecord s = TestSite("alpha", "WEBLOGIC");
     s.SitePwd = "hidden-pass";
     s.SiteAuth = "admin";
-    s.WlsAdminURL = "7001";
     s.WlsVer = "WebLogic V9";
     Store({s});
     SiteList list;
@@ -110,7 +98,7 @@ TEST_F(SiteListTest, ShowsEveryFieldButThePassword)
                      row << list.m_list->GetItemText(0, c) << "|";
                  list.EndModal(wxID_CANCEL);
              });
-    EXPECT_EQ(row, "alpha|WEBLOGIC|127.0.0.1|9000|7001|admin|WebLogic V9|alpha.db|");
+    EXPECT_EQ(row, "alpha|WEBLOGIC|127.0.0.1|9|7001|admin|WebLogic V9|alpha.db|");
 }
 
 TEST_F(SiteListTest, WithNoSitesEveryCommandAsksForASelection)
@@ -136,7 +124,7 @@ TEST_F(SiteListTest, WithNoSitesEveryCommandAsksForASelection)
 
 TEST_F(SiteListTest, AddRefusesAnExactDuplicateButAcceptsADifferentCase)
 {
-    Store({Site("alpha")});
+    Store({TestSite("alpha", "TUXEDO")});
     SiteList list;
     RunModal(list,
              [&]
@@ -153,7 +141,7 @@ TEST_F(SiteListTest, AddRefusesAnExactDuplicateButAcceptsADifferentCase)
 
 TEST_F(SiteListTest, ModifyMovesTheSiteToTheEndAndClearsTheSelection)
 {
-    Store({Site("alpha"), Site("beta"), Site("gamma")});
+    Store({TestSite("alpha", "TUXEDO"), TestSite("beta", "TUXEDO"), TestSite("gamma", "TUXEDO")});
     SiteList list;
     RunModal(list,
              [&]
@@ -179,7 +167,7 @@ TEST_F(SiteListTest, ModifyMovesTheSiteToTheEndAndClearsTheSelection)
 
 TEST_F(SiteListTest, DeleteAsksAndRemovesTheDatabaseFileOnlyWhenTicked)
 {
-    Store({Site("alpha"), Site("beta")});
+    Store({TestSite("alpha", "TUXEDO"), TestSite("beta", "TUXEDO")});
     WriteFileBytes(home.File("alpha.db"), "x");
     WriteFileBytes(home.File("beta.db"), "x");
     SiteList list;
@@ -213,7 +201,7 @@ TEST_F(SiteListTest, DeleteAsksAndRemovesTheDatabaseFileOnlyWhenTicked)
 // Regression: Delete took the row off the list even when the store refused.
 TEST_F(SiteListTest, DeleteTheStoreRefusesKeepsTheRow)
 {
-    Store({Site("alpha")});
+    Store({TestSite("alpha", "TUXEDO")});
     {
         wxSQLite3Database raw;
         raw.Open(ConfigDbPath());

@@ -105,27 +105,6 @@ TEST(MailMessage, MessageBytesWithAlternativesInOrder)
               ".\r\n");
 }
 
-TEST(MailMessage, NoAlternativesNoToLine)
-{
-    MailMessage message("S", "body", "me@here");
-    EXPECT_EQ(Written(message),
-              "From: me@here\r\n"
-              "Subject: S\r\n"
-              "MIME-Version: 1.0\r\n"
-              "Content-Type: multipart/mixed; boundary=\"---_D-boundary-D_---\"\r\n"
-              "\r\n"
-              "\r\n"
-              "This is a multi-part message in MIME format\r\n"
-              "\r\n"
-              "-----_D-boundary-D_---\r\n"
-              "Content-Type: text/plain; charset=iso-8859-1\r\n"
-              "Content-Transfer-Encoding: 8bit\r\n"
-              "\r\n"
-              "body\r\n"
-              "-----_D-boundary-D_-----\r\n"
-              ".\r\n");
-}
-
 // Regression: a bare LF went out as is and a body line "." ended the data
 // early; a line break in a header value started a header of its own.
 TEST(MailMessage, LineEndsDotStuffingAndOneLineHeaders)

@@ -519,35 +519,26 @@ TEST_F(SmtpDialogue, QuickRetriesHaveNoTimeLimit)
     EXPECT_EQ(client->connects, 8);
 }
 
+// A listener that stops the retries leaves the client at rest at once; a
+// reply timer still running when the connection dropped expires in
+// ClosedState and ends one more attempt.
 TEST_F(SmtpDialogue, ListenerStopsRetrying)
 {
     listener.stop = true;
-    Send({"a@x"});
     int rests = 0;
-    client->SetRestHandler([&](wxSMTP&) { ++rests; });
-    client->Connected();
-    client->Reply({"421 busy", "221 bye"});
-    EXPECT_STREQ(client->GetStateName(), "ClosedState");
-    EXPECT_EQ(client->TimerMs(), -1);
-    EXPECT_EQ(rests, 1);
-}
-
-// A reply timer still running when the connection drops and retries are
-// stopped expires in ClosedState and ends one more attempt.
-TEST_F(SmtpDialogue, TimerLeftRunningAfterStoppedRetryReportsOnceMore)
-{
-    listener.stop = true;
-    Send({"a@x"});
-    int rests = 0;
-    client->SetRestHandler([&](wxSMTP&) { ++rests; });
-    client->Connected(); // the greeting timer runs
-    client->Lost();
-    EXPECT_STREQ(client->GetStateName(), "ClosedState");
-    EXPECT_FALSE(client->IsAtRest());
+    for (bool lost : {false, true})
+    {
+        Send({"a@x"});
+        client->SetRestHandler([&](wxSMTP&) { ++rests; });
+        client->Connected(); // the greeting timer runs
+        lost ? client->Lost() : client->Reply({"421 busy", "221 bye"});
+        EXPECT_STREQ(client->GetStateName(), "ClosedState");
+        EXPECT_EQ(client->IsAtRest(), !lost);
+    }
     client->Expire();
-    EXPECT_EQ(listener.attempts, (Statuses{TemporaryFailure, TemporaryFailure}));
     EXPECT_TRUE(client->IsAtRest());
-    EXPECT_EQ(rests, 1);
+    EXPECT_EQ(listener.attempts, Statuses(3, TemporaryFailure));
+    EXPECT_EQ(rests, 2);
 }
 
 // Regression: a program without a GUI (this binary runs wxBase's console

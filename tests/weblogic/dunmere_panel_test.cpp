@@ -1,28 +1,13 @@
-// DunmerePanel against a scripted WebLogic agent (Start, polls, alarms,
-// thread dumps, broken links, history, teardown) and against the stand-in
-// agent corvane-agent-sim run as a child process.
+// DunmerePanel against a scripted WebLogic agent: Start, polls, alarms,
+// history and a run cut short. A WebLogic 8 domain is read in
+// tests/monitor; a panel on the stand-in agent is shown end to end.
 #include "weblogic/dunmere_panel.h"
 
 #include "agent/fake_agent.h"
-#include "agent/sim_process.h"
-#include "common/ids.h"
 #include "common/text.h"
-#include "common/virtual_report_list.h"
-#include "support/prompt_recorder.h"
-#include "support/pump.h"
-#include "support/temp_home.h"
+#include "support/panel_test.h"
 #include "weblogic/wls_request.h"
 
-#include <gtest/gtest.h>
-
-#include <wx/button.h>
-#include <wx/checkbox.h>
-#include <wx/frame.h>
-#include <wx/listctrl.h>
-#include <wx/textctrl.h>
-#include <wx/wxsqlite3.h>
-
-#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -68,8 +53,6 @@ const std::string Domain = Monitor(
     Jvm("ms1", "N/A", "40") + Pool("admin", "10", "20") + Pool("ms1", "12", "20") +
     Jdbc("ms1", "ds1") + Jdbc("ms1", "ds2"));
 
-const wxString BrokenLink = "Connection to Agent is Broken! Re-Connect Please!";
-
 enum ListIndex
 {
     Servers = 0,
@@ -81,32 +64,18 @@ enum ListIndex
 // A panel for site wls1 (history in wls1.db) on the scripted agent, which
 // answers Start and polls with Domain unless a test queues more; its alarm
 // actions are recorded.
-class DunmerePanelTest : public ::testing::Test
+class DunmerePanelTest : public PanelTest<DunmerePanel>
 {
 protected:
     void SetUp() override
     {
-        m_frame = new wxFrame(nullptr, wxID_ANY, "WebLogic", wxDefaultPosition, wxSize(1000, 700));
-        m_frame->Show();
         m_agent.Queue(']', Domain);
-        PromptRecorder creating; // the notice of the new database file
-        m_panel = new DunmerePanel(m_frame, AgentLink::Timeouts{2000, 4000});
-        m_site = SiteRecord{"wls1", "WEBLOGIC", "127.0.0.1", wxString::Format("%u", m_agent.Port()),
-                            "weblogic", "pw&<\"", "7001", "WebLogic V10", "", "wls1.db"};
-        m_panel->SetSite(m_site);
-        m_panel->SetAlarmActions(
-            {[this](const wxString& file) { Note("sound:" + file); },
-             [this](const wxString& text) { Note("sms:" + text); },
-             [this](const ActionSettings&, const wxString& text) { Note("mail:" + text); }});
-        m_frame->Layout();
-    }
-
-    void TearDown() override
-    {
-        if (m_panel)
-            m_panel->Destroy();
-        m_frame->Destroy();
-        PumpFor(20);
+        Open(SiteRecord{"wls1", "WEBLOGIC", "127.0.0.1", wxString::Format("%u", m_agent.Port()),
+                        "weblogic", "pw&<\"", "7001", "WebLogic V10", "", "wls1.db"});
+        m_panel->SetAlarmActions({[this](const wxString& file) { Note("sound:" + file); },
+                                  [this](const wxString& text) { Note("sms:" + text); },
+                                  [this](const ActionSettings&, const wxString& text)
+                                  { Note("mail:" + text); }});
     }
 
     void Note(const wxString& action)
@@ -119,33 +88,6 @@ protected:
         std::lock_guard<std::mutex> lock(m_actionsMutex);
         return m_actions;
     }
-
-    template <class T>
-    T* Find(int id) const
-    {
-        return dynamic_cast<T*>(m_panel->FindWindow(id));
-    }
-    wxString Log() const { return Find<wxTextCtrl>(CorvaneId::LogArea)->GetValue(); }
-    bool Logged(const wxString& line) const { return Log().Contains("]: [WARN]: " + line + "\n"); }
-    bool ShowsIdle() const
-    {
-        return !m_panel->IsRunning() && !m_panel->Timer().IsRunning() &&
-               Find<wxButton>(CorvaneId::StartStop)->GetLabel() == "Start" &&
-               Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled();
-    }
-    wxCheckBox* RecordBox() const
-    {
-        return dynamic_cast<wxCheckBox*>(wxWindow::FindWindowByLabel("Record to Database!", m_panel));
-    }
-
-    // Start with the shortest interval allowed; no message box may appear.
-    void Start()
-    {
-        Find<wxTextCtrl>(CorvaneId::Interval)->SetValue("15");
-        PromptRecorder none;
-        ASSERT_EQ(m_panel->StartMonitor(), 1);
-        EXPECT_TRUE(none.Messages().empty());
-    }
     // What a timer tick does, then waits until the scan's hand-offs are done.
     void Poll()
     {
@@ -153,32 +95,8 @@ protected:
         ASSERT_TRUE(m_panel->RunScanNow());
         ASSERT_TRUE(PumpUntil([&] { return m_panel->ScansEnded() > ended; }));
     }
-    // Starts a poll that the held agent does not answer.
-    void PollHeld()
-    {
-        m_agent.HoldPolls(true);
-        ASSERT_TRUE(m_panel->RunScanNow());
-        ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
-    }
-    int Count(const char* table)
-    {
-        wxSQLite3Database db;
-        db.Open(m_home.File("wls1.db"));
-        return db.ExecuteScalar(wxString("select count(*) from ") + table);
-    }
-    // The panel on the stand-in agent instead.
-    void UseSim(const SimProcess& sim, const wxString& version)
-    {
-        m_site.SitePort = wxString::Format("%u", sim.Port());
-        m_site.WlsVer = version;
-        m_panel->SetSite(m_site);
-    }
 
-    TempHome m_home;
     FakeAgent m_agent{true};
-    SiteRecord m_site;
-    wxFrame* m_frame = nullptr;
-    DunmerePanel* m_panel = nullptr;
     std::mutex m_actionsMutex;
     std::vector<wxString> m_actions;
 };
@@ -194,13 +112,11 @@ TEST_F(DunmerePanelTest, StartSendsTheRequestAndShowsTheFirstReport)
     EXPECT_EQ(Find<wxButton>(CorvaneId::StartStop)->GetLabel(), "Stop");
     EXPECT_FALSE(Find<wxTextCtrl>(CorvaneId::Interval)->IsEnabled());
     EXPECT_EQ(m_panel->Timer().GetInterval(), 15000);
-    EXPECT_EQ(m_panel->Timer().GetId(), CorvaneId::WebLogicTimer);
 
     // The request document of the site goes with '^'.
     EXPECT_EQ(m_agent.Requests(),
               (std::vector<std::string>{"[", "^" + ToUtf8(BuildWlsRequest(m_site))}));
 
-    EXPECT_TRUE(Find<VirtualReportList>(CorvaneId::ServerList)->HasFlag(wxLC_VIRTUAL));
     ASSERT_EQ(m_panel->ShownRows(Servers), 2);
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 0), "ms1");
     EXPECT_EQ(m_panel->ShownCell(Servers, 1, 2), "7003");
@@ -267,40 +183,15 @@ TEST_F(DunmerePanelTest, PollsShowReportsAndFireAlarms)
     const int note = Log().Find("]: [WARN]: agent note\n");
     EXPECT_GE(note, 0) << Log();
     EXPECT_GT(Log().Find("]: [WARN]: [ ms1]  JVM Heap Too Low!!!\n"), note) << Log();
-    EXPECT_TRUE(m_panel->IsRunning());
     EXPECT_EQ(m_agent.Commands(), "[^]");
-}
 
-// A reply whose frame cannot be read breaks the link: the log is emptied for
-// the notice and the lists keep the last report.
-TEST_F(DunmerePanelTest, BrokenLinkFoundByAScanStopsTheMonitor)
-{
-    Start();
-    Find<wxTextCtrl>(CorvaneId::LogArea)->AppendText("older lines\n");
-    m_agent.Queue(']', FakeAgent::Answer{FakeAgent::Answer::BadLength, ""});
-    Poll();
-    PumpFor(50);
-    EXPECT_EQ(Log(), BrokenLink);
+    // Stop, answered Yes (the question and No are shown end to end), says goodbye.
+    PromptRecorder prompts;
+    prompts.Answer(wxYES);
+    wxCommandEvent click(wxEVT_BUTTON, CorvaneId::StartStop);
+    Find<wxButton>(CorvaneId::StartStop)->ProcessWindowEvent(click);
     EXPECT_TRUE(ShowsIdle());
-    EXPECT_EQ(m_panel->ShownRows(Servers), 2);
-}
-
-TEST_F(DunmerePanelTest, StopAsksFirst)
-{
-    Start();
-    for (int answer : {wxNO, wxYES})
-    {
-        PromptRecorder prompts;
-        prompts.Answer(answer);
-        wxCommandEvent click(wxEVT_BUTTON, CorvaneId::StartStop);
-        Find<wxButton>(CorvaneId::StartStop)->ProcessWindowEvent(click);
-        ASSERT_EQ(prompts.Texts(), std::vector<wxString>{"Stop a running WebLogic site monitor?"});
-        EXPECT_EQ(prompts.Messages()[0].caption, "Confirm");
-        EXPECT_EQ(prompts.Messages()[0].style & (wxYES_NO | wxICON_QUESTION), wxYES_NO | wxICON_QUESTION);
-        EXPECT_EQ(m_panel->IsRunning(), answer == wxNO);
-    }
-    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^_"; }));
-    EXPECT_TRUE(ShowsIdle());
+    EXPECT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]_"; }));
 }
 
 TEST_F(DunmerePanelTest, RecordsIntoTheFourWebLogicTablesOnly)
@@ -312,7 +203,6 @@ TEST_F(DunmerePanelTest, RecordsIntoTheFourWebLogicTablesOnly)
     Poll();
     for (const char* table : {"WlsSvrlist", "wlsjvmlist", "wlsthdlist", "wlsjdbclist"})
         EXPECT_EQ(Count(table), 2) << table;
-    EXPECT_EQ(Count("ServerList") + Count("QueueList") + Count("ClientList"), 0);
     RecordBox()->SetValue(false); // unticked: the next scan writes nothing
     Poll();
     EXPECT_EQ(Count("WlsSvrlist"), 2);
@@ -349,19 +239,6 @@ TEST_F(DunmerePanelTest, HistoryFailureWarnsOnceAndMonitoringGoesOn)
     EXPECT_EQ(Log().Freq('\n'), 2u);
 }
 
-// Closing a pane while its scan waits for the agent must neither hang nor
-// leave the scan using a panel that is gone.
-TEST_F(DunmerePanelTest, DestroyedWhileAScanRuns)
-{
-    Start();
-    PollHeld();
-    const auto before = std::chrono::steady_clock::now();
-    delete m_panel;
-    m_panel = nullptr;
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
-    PumpFor(50);
-}
-
 // Regression: a scan cut short by Stop finds its link broken; by the time
 // that reaches the GUI thread the operator may have started again, and the
 // new run must go on.
@@ -369,7 +246,9 @@ TEST_F(DunmerePanelTest, ScanOfAnEarlierRunDoesNotStopANewOne)
 {
     Start();
     const int ended = m_panel->ScansEnded();
-    PollHeld();
+    m_agent.HoldPolls(true); // the poll is never answered
+    ASSERT_TRUE(m_panel->RunScanNow());
+    ASSERT_TRUE(PumpUntil([&] { return m_agent.Commands() == "[^]"; }));
     m_panel->StopMonitor();
     m_agent.HoldPolls(false);
     Start(); // waits for the cut scan; its hand-offs are still queued
@@ -379,20 +258,4 @@ TEST_F(DunmerePanelTest, ScanOfAnEarlierRunDoesNotStopANewOne)
     EXPECT_FALSE(Log().Contains("Re-Connect")) << Log();
     Poll();
     EXPECT_TRUE(m_panel->IsRunning());
-}
-
-// A WebLogic 8 site asks the stand-in for the WebLogic 8 MBeans and reads
-// them back.
-TEST_F(DunmerePanelTest, WebLogic8LayoutAgainstTheStandInAgent)
-{
-    SimProcess sim({"--weblogic", "--servers", "2", "--pools", "3", "--version", "8"});
-    ASSERT_GT(sim.Port(), 0);
-    UseSim(sim, "WebLogic V8");
-    Start();
-    const long servers = m_panel->ShownRows(Servers);
-    ASSERT_GT(servers, 0);
-    EXPECT_EQ(m_panel->ShownRows(Threads), servers); // one application queue each
-    EXPECT_EQ(m_panel->ShownRows(Pools), servers * 3);
-    EXPECT_FALSE(m_panel->SummaryValue(1).empty());
-    EXPECT_NE(m_panel->SummaryValue(1), "N/A");
 }

@@ -111,19 +111,6 @@ TEST(WlsRequest, EscapesSpecialsInEveryDomainValue)
               wxString::FromUTF8("caf\xc3\xa9 'x'"));
 }
 
-TEST(WlsThreadDumpRequest, EmptyAndWithLines)
-{
-    EXPECT_EQ(BuildThreadDumpRequest(""),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><wlsagent></wlsagent>");
-    const wxString lines = JdbcDumpLine("ms1", "10.0.0.7", "7003") +
-                           ThreadDumpLine("ms2", "10.0.0.8", "7005");
-    EXPECT_EQ(BuildThreadDumpRequest(lines),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><wlsagent>"
-              "<Server name=\"ms1\" url=\"10.0.0.7:7003\" dumpCount=\"3\"/>"
-              "<Server name=\"ms2\" url=\"10.0.0.8:7005\" dumpCount=\"2\" />"
-              "</wlsagent>");
-}
-
 // Regression: server names and addresses from the agent go into the dump
 // document escaped like the request values.
 TEST(WlsThreadDumpRequest, DumpLinesAreEscaped)
