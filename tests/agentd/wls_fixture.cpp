@@ -1,19 +1,11 @@
 #include "wls_fixture.h"
 
+#include "support/temp_home.h"
+
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 void Expand(std::vector<std::string>& args, const std::string& from, const std::string& to)
 {
     for (std::string& a : args)
@@ -58,7 +50,7 @@ FakeWls::FakeWls(std::vector<std::string> args, const std::string& dir) : m_stat
 
 nlohmann::json FakeWls::Stats() const
 {
-    return nlohmann::json::parse(ReadWhole(m_stats), nullptr, false);
+    return nlohmann::json::parse(ReadFileBytes(m_stats), nullptr, false);
 }
 
 AgentUnderTest::AgentUnderTest(std::vector<std::string> args, const std::string& dir,
@@ -78,7 +70,7 @@ AgentUnderTest::AgentUnderTest(std::vector<std::string> args, const std::string&
 
 std::string AgentUnderTest::Log() const
 {
-    return ReadWhole(m_log);
+    return ReadFileBytes(m_log);
 }
 
 SiteRecord FakeSite(unsigned short agentPort, unsigned short adminPort, const char* password)
