@@ -242,8 +242,8 @@ bool PlayAlarmSound(const wxString& soundFile)
     }
     if (wxIsMainThread())
         PlayWithToolkit(path);
-    else if (wxTheApp)
-        wxTheApp->CallAfter([path = ToUtf8(path)] { PlayWithToolkit(wxString::FromUTF8(path)); });
+    else if (wxAppConsole* app = wxAppConsole::GetInstance())
+        app->CallAfter([path = ToUtf8(path)] { PlayWithToolkit(wxString::FromUTF8(path)); });
     return true;
 }
 

@@ -190,8 +190,8 @@ void StartMail(MailJob& job)
         [id](wxSMTP&)
         {
             // Called from inside the client: release it once it has returned.
-            if (wxTheApp)
-                wxTheApp->CallAfter([id] { ReleaseMail(id); });
+            if (wxAppConsole* app = wxAppConsole::GetInstance())
+                app->CallAfter([id] { ReleaseMail(id); });
         });
 
     MailMessage* message = mail.message.get();
@@ -323,8 +323,8 @@ int SendMail(const ActionSettings& settings, const MailContent& content, bool re
 
     if (wxIsMainThread())
         StartMail(*job);
-    else if (wxTheApp)
-        wxTheApp->CallAfter([job] { StartMail(*job); });
+    else if (wxAppConsole* app = wxAppConsole::GetInstance())
+        app->CallAfter([job] { StartMail(*job); });
     return 1;
 }
 

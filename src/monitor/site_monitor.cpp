@@ -149,6 +149,7 @@ int SiteMonitor::Start(const wxString& intervalSeconds)
     if (m_link.Connect(m_site.SiteIP, port) != 1)
     {
         const wxString unwatched = m_link.WatchFailure();
+        CountStartFailure(unwatched.empty() ? "connect" : "unwatched");
         if (!unwatched.empty())
             Warn("Start failed: the connection to the agent cannot be watched (" + unwatched + ")");
         else
@@ -158,12 +159,14 @@ int SiteMonitor::Start(const wxString& intervalSeconds)
     }
     if (m_link.Handshake() != 1)
     {
+        CountStartFailure("handshake");
         m_listener.OnStartFailed("HandShake to Host Failed!");
         return -1;
     }
     const int intervalMs = IntervalMsOf(intervalSeconds);
     if (intervalMs < 15000)
     {
+        CountStartFailure("interval");
         // The link stays connected: the operator only has to fix the field.
         m_listener.OnStartFailed("Interval can not set below 15!");
         return -1;
@@ -178,10 +181,7 @@ int SiteMonitor::Start(const wxString& intervalSeconds)
     ScanOutcome outcome = m_scanner->StartReport(m_run, m_listener.ShouldRecord());
     outcome.atStart = true;
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    {
-        std::lock_guard<std::mutex> lock(m_lastMutex);
-        m_lastOutcome = outcome;
-    }
+    EndExchange(outcome);
     m_listener.OnScanEnded(outcome);
     return 1;
 }
@@ -239,10 +239,7 @@ void SiteMonitor::ScanThread(unsigned run, bool recording)
 void SiteMonitor::EndOfScan(const ScanOutcome& outcome)
 {
     m_scanOpen = false;
-    {
-        std::lock_guard<std::mutex> lock(m_lastMutex);
-        m_lastOutcome = outcome;
-    }
+    EndExchange(outcome);
     m_listener.OnScanEnded(outcome);
     if (m_deferredLost)
     {
@@ -308,6 +305,30 @@ ScanOutcome SiteMonitor::LastOutcome() const
 {
     std::lock_guard<std::mutex> lock(m_lastMutex);
     return m_lastOutcome;
+}
+
+ScanCounts SiteMonitor::Counts() const
+{
+    std::lock_guard<std::mutex> lock(m_lastMutex);
+    return m_counts;
+}
+
+void SiteMonitor::EndExchange(const ScanOutcome& outcome)
+{
+    std::lock_guard<std::mutex> lock(m_lastMutex);
+    m_lastOutcome = outcome;
+    if (outcome.result == ScanOutcome::Cancelled)
+        return;
+    ++m_counts.scans;
+    if (outcome.result != ScanOutcome::Shown)
+        ++m_counts.failures[ScanResultName(outcome.result)];
+}
+
+void SiteMonitor::CountStartFailure(const char* reason)
+{
+    std::lock_guard<std::mutex> lock(m_lastMutex);
+    ++m_counts.scans;
+    ++m_counts.failures[reason];
 }
 
 TuxMonitorModel& SiteMonitor::Tuxedo()

@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -110,6 +112,16 @@ struct ScanOutcome
 
 // "shown", "empty", "rejected", "broken", "cancelled": a bounded set of words.
 const char* ScanResultName(ScanOutcome::Result result);
+
+// The exchanges of a monitor since it was made: every Start and every poll
+// that ended other than cancelled, and those that showed no report by reason
+// (a result word, or "connect", "handshake", "interval", "unwatched" for a
+// Start that got no further).
+struct ScanCounts
+{
+    std::uint64_t scans = 0;
+    std::map<std::string, std::uint64_t> failures;
+};
 
 // What a monitor tells whoever shows it. Every call on the monitor's thread.
 class SiteMonitorListener
@@ -212,6 +224,7 @@ public:
     // the last exchange ended.
     std::shared_ptr<const SiteReport> LastReport() const;
     ScanOutcome LastOutcome() const;
+    ScanCounts Counts() const;
 
     // The scan-side models; read records only while no scan runs. Rules and
     // filters may be set from any thread and hold from the next parse.
@@ -248,6 +261,8 @@ private:
     void ScanThread(unsigned run, bool recording);
     void EndOfScan(const ScanOutcome& outcome);
     void SetIdle();
+    void EndExchange(const ScanOutcome& outcome); // LastOutcome and the counts
+    void CountStartFailure(const char* reason);
 
     // For the scanners. Run fn on the monitor's thread: now when already
     // there, else queued; dropped after Shutdown.
@@ -304,5 +319,6 @@ private:
     mutable std::mutex m_lastMutex;
     std::shared_ptr<const SiteReport> m_lastReport;
     ScanOutcome m_lastOutcome;
+    ScanCounts m_counts;
     std::chrono::steady_clock::time_point m_startedAt;
 };
