@@ -29,7 +29,8 @@ int MsLeft(std::chrono::steady_clock::time_point end)
 }
 } // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs)
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs,
+                           const std::string& errorFile)
 {
     int pipeFds[2] = {-1, -1};
     if (readFirstLine && ::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -39,7 +40,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstL
     if (readFirstLine)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     // Its chatter would only clutter the test output.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.empty() ? "/dev/null" : errorFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -83,6 +85,24 @@ bool ChildProcess::Kill(int signal)
     ::waitpid(m_pid, &status, 0);
     m_pid = -1;
     return true;
+}
+
+int ChildProcess::WaitForExit(int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_pid > 0)
+    {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
+        {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (MsLeft(end) == 0)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
 }
 
 std::string BinDir()

@@ -6,14 +6,16 @@
 #include <sys/types.h>
 
 // A program the test starts and owns: spawned without a shell, its standard
-// error discarded, stopped (SIGTERM) and reaped by the destructor unless the
+// error discarded unless kept in a file, stopped (SIGTERM) and reaped by the destructor unless the
 // test has already killed it.
 class ChildProcess
 {
 public:
     // With readFirstLine, standard output is a pipe and the constructor waits
-    // (up to timeoutMs) for the first line the program prints.
-    ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs = 5000);
+    // (up to timeoutMs) for the first line the program prints. Standard error
+    // goes to errorFile when one is named.
+    ChildProcess(const std::vector<std::string>& argv, bool readFirstLine, int timeoutMs = 5000,
+                 const std::string& errorFile = std::string());
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -25,6 +27,10 @@ public:
     // running. Its sockets are closed once this returns.
     bool Kill(int signal);
     bool Running() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    // Waits up to timeoutMs for the program to end by itself: its exit
+    // status, or -1 when it is still running (or ended by a signal).
+    int WaitForExit(int timeoutMs);
 
 private:
     pid_t m_pid = -1;
