@@ -10,6 +10,8 @@
 #include "dialogs/halvex_database_dlg.h"
 #include "dialogs/halvex_site_list_dlg.h"
 #include "history/corvane_chart_frame.h"
+#include "dialogs/metrics_dlg.h"
+#include "metrics/settings_endpoint.h"
 #include "store/records.h"
 #include "tuxedo/halvex_panel.h"
 #include "weblogic/dunmere_panel.h"
@@ -60,6 +62,7 @@ wxBEGIN_EVENT_TABLE(HalvexFrame, MainFrame)
     EVT_MENU(CorvaneId::Exit, HalvexFrame::OnExit)
     EVT_MENU(CorvaneId::DatabaseSetting, HalvexFrame::OnDatabaseSetting)
     EVT_MENU(CorvaneId::AlarmSetting, HalvexFrame::OnAlarmSetting)
+    EVT_MENU(CorvaneId::MetricsSetting, HalvexFrame::OnMetricsSetting)
     EVT_MENU(CorvaneId::HelpContents, HalvexFrame::OnHelpContents)
     EVT_MENU_RANGE(CorvaneId::TechSupport, CorvaneId::WebLogicForums, HalvexFrame::OnWebResource)
     EVT_MENU(CorvaneId::About, HalvexFrame::OnAbout)
@@ -106,10 +109,17 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                                  .TopDockable(true)
                                  .CloseButton(false));
     m_mgr.Update();
+
+    m_metrics = std::make_unique<SettingsEndpoint>(*this, [this] { return SampleSites(); });
+    MetricsSettings metrics;
+    std::string error;
+    if (LoadMetricsSettings(ConfigDbPath(), metrics) && !m_metrics->Apply(metrics, error))
+        ShowMessage("Metrics endpoint: " + wxString::FromUTF8(error), "Corvane", wxOK | wxICON_ERROR, this);
 }
 
 HalvexFrame::~HalvexFrame()
 {
+    m_metrics.reset(); // before the panels it samples
     m_mgr.UnInit();
 }
 
@@ -198,6 +208,51 @@ void HalvexFrame::OnAlarmSetting(wxCommandEvent&)
 {
     CorvaneActionDlg dialog(this);
     dialog.ShowModal();
+}
+
+void HalvexFrame::OnMetricsSetting(wxCommandEvent&)
+{
+    MetricsSettings settings;
+    wxString dbError;
+    if (!LoadMetricsSettings(ConfigDbPath(), settings, &dbError))
+    {
+        ShowMessage(dbError, "Corvane", wxOK | wxICON_ERROR, this);
+        return;
+    }
+    {
+        MetricsEndpointDlg dialog(this, settings);
+        if (dialog.ShowModal() != wxID_OK)
+            return;
+        settings = dialog.GetSettings();
+    }
+    ListenAddress address;
+    std::string error;
+    if (FlagOn(settings.Enabled) && !SettingsEndpoint::AddressOf(settings, address, error))
+    {
+        ShowMessage("Metrics endpoint: " + wxString::FromUTF8(error), "Corvane", wxOK | wxICON_ERROR, this);
+        return;
+    }
+    if (!SaveMetricsSettings(ConfigDbPath(), settings, &dbError))
+    {
+        ShowMessage(dbError, "Corvane", wxOK | wxICON_ERROR, this);
+        return;
+    }
+    if (!m_metrics->Apply(settings, error))
+        ShowMessage("Metrics endpoint: " + wxString::FromUTF8(error), "Corvane", wxOK | wxICON_ERROR, this);
+}
+
+std::vector<SiteSample> HalvexFrame::SampleSites()
+{
+    std::vector<SiteSample> samples;
+    wxAuiPaneInfoArray& panes = m_mgr.GetAllPanes();
+    for (size_t i = 0; i < panes.GetCount(); ++i)
+    {
+        if (auto* tuxedo = dynamic_cast<HalvexPanel*>(panes[i].window))
+            samples.push_back(SampleOf(tuxedo->Site().SiteName.utf8_string(), tuxedo->Monitor()));
+        else if (auto* webLogic = dynamic_cast<DunmerePanel*>(panes[i].window))
+            samples.push_back(SampleOf(webLogic->Site().SiteName.utf8_string(), webLogic->Monitor()));
+    }
+    return samples;
 }
 
 void HalvexFrame::OnHelpContents(wxCommandEvent&)

@@ -4,7 +4,12 @@
 
 #include <wx/aui/aui.h>
 
+#include <memory>
+#include <vector>
+
 struct SiteRecord;
+class SettingsEndpoint;
+struct SiteSample;
 class wxToolBar;
 
 // The main window: docking host for one floating pane per opened site, the
@@ -27,6 +32,9 @@ public:
     // The pane name (and caption) of a site: the key that keeps it open once.
     static wxString PaneName(const SiteRecord& site);
 
+    // The metrics endpoint of the open sites (Settings → Metrics endpoint...).
+    const SettingsEndpoint& Metrics() const { return *m_metrics; }
+
 protected:
     void OnPaint(wxPaintEvent& event) override;
 
@@ -39,12 +47,15 @@ private:
     void OnConnect(wxCommandEvent& event);
     void OnDatabaseSetting(wxCommandEvent& event);
     void OnAlarmSetting(wxCommandEvent& event);
+    void OnMetricsSetting(wxCommandEvent& event);
+    std::vector<SiteSample> SampleSites(); // of the open panels
     void OnHelpContents(wxCommandEvent& event);
     void OnWebResource(wxCommandEvent& event);
     void OnAbout(wxCommandEvent& event);
 
     wxAuiManager m_mgr;
     wxToolBar* m_toolBar = nullptr;
+    std::unique_ptr<SettingsEndpoint> m_metrics;
 
     wxDECLARE_EVENT_TABLE();
 };

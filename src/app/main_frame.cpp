@@ -23,6 +23,7 @@ MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title, con
     m_settingsMenu = new wxMenu();
     m_settingsMenu->Append(CorvaneId::DatabaseSetting, "Database", wxEmptyString, wxITEM_NORMAL);
     m_settingsMenu->Append(CorvaneId::AlarmSetting, "Alarm", wxEmptyString, wxITEM_NORMAL);
+    m_settingsMenu->Append(CorvaneId::MetricsSetting, "Metrics endpoint...", wxEmptyString, wxITEM_NORMAL);
     m_menubar->Append(m_settingsMenu, "&Settings");
 
     m_helpMenu = new wxMenu();

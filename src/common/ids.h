@@ -17,6 +17,7 @@ enum : int
     TuxedoForums = 1007,
     WebLogicForums = 1008,
     About = 1009,
+    MetricsSetting = 1025, // Settings → Metrics endpoint...
 
     // Controls shared by both monitor panels
     AlarmSet = 1010,

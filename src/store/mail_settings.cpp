@@ -1,10 +1,13 @@
 #include "store/mail_settings.h"
 
+#include "store/config_connection.h"
+
 #include <wx/filename.h>
-#include <wx/wxsqlite3.h>
 
 namespace
 {
+using config_connection::WithDatabase;
+
 const char* const kCreateMailSet =
     "CREATE TABLE IF NOT EXISTS MailSet ([Sender] varchar, [AllowPlainLogin] varchar, "
     "[CAFile] varchar);";
@@ -13,29 +16,6 @@ const char* const kDeleteMailSet = "delete from MailSet;";
 const char* const kInsertMailSet =
     "insert into MailSet(Sender, AllowPlainLogin, CAFile) values (?, ?, ?);";
 
-// The GUI thread waits at most this long for a file another connection holds.
-constexpr int kBusyTimeoutMs = 5000;
-
-// Runs work on a fresh connection to an existing file; false with SQLite's
-// message (naming the file) on failure.
-template <typename Fn> bool WithDatabase(const wxString& path, wxString* error, Fn&& work)
-{
-    try
-    {
-        wxSQLite3Database db;
-        db.Open(path, wxEmptyString, WXSQLITE_OPEN_READWRITE);
-        db.SetBusyTimeout(kBusyTimeoutMs);
-        work(db);
-        db.Close();
-        return true;
-    }
-    catch (const wxSQLite3Exception& e)
-    {
-        if (error)
-            *error = wxString::Format("Database [%s]: %s", path, e.GetMessage());
-        return false;
-    }
-}
 } // namespace
 
 bool LoadMailOptions(const wxString& configPath, MailOptions& options, wxString* error)
