@@ -4,6 +4,8 @@
 #include "common/launcher.h"
 #include "common/program_dir.h"
 #include "dialogs/halvex_database_dlg.h"
+#include "headless/http_get.h"
+#include "metrics/settings_endpoint.h"
 #include "history/corvane_chart_frame.h"
 #include "store/db_access.h"
 #include "support/modal.h"
@@ -16,11 +18,15 @@
 
 #include <gtest/gtest.h>
 #include <wx/aui/dockart.h>
+#include <wx/checkbox.h>
 #include <wx/dcmemory.h>
 #include <wx/dir.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
+#include <wx/textctrl.h>
 #include <wx/weakref.h>
+
+#include <future>
 
 namespace
 {
@@ -269,6 +275,34 @@ TEST_F(FrameTest, AboutAndDatabaseDialogsAreModelessAndGoneOnceClosed)
 }
 
 // Settings > Alarm is driven end to end; its tool runs the same modal dialog.
+TEST_F(FrameTest, MetricsEndpointIsOffUntilSwitchedOnThenServesTheOpenSites)
+{
+    EXPECT_TRUE(frame->OpenSite(TestSite("t1", "TUXEDO")));
+    EXPECT_EQ(frame->Metrics().Endpoint(), nullptr);
+    OnNextModal(
+        [](wxDialog& dialog)
+        {
+            Descendants<wxCheckBox>(&dialog)[0]->SetValue(true);
+            const std::vector<wxTextCtrl*> fields = Descendants<wxTextCtrl>(&dialog);
+            EXPECT_EQ(fields[0]->GetValue(), "127.0.0.1");
+            fields[1]->SetValue("0");
+            dialog.EndModal(wxID_OK);
+        });
+    Menu("Settings", "Metrics endpoint...");
+    ASSERT_NE(frame->Metrics().Endpoint(), nullptr);
+    MetricsSettings stored;
+    ASSERT_TRUE(LoadMetricsSettings(ConfigDbPath(), stored));
+    EXPECT_EQ(stored.Enabled, "TRUE");
+    EXPECT_EQ(stored.Port, "0");
+
+    // The samples are gathered on this thread: its loop runs while the scrape waits.
+    auto scrape = std::async(std::launch::async, HttpGet, frame->Metrics().Endpoint()->Url(), 10000);
+    ASSERT_TRUE(PumpUntil([&] { return scrape.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                          10000));
+    const std::string text = scrape.get();
+    EXPECT_NE(text.find("corvane_up{site=\"t1\"} 0\n"), std::string::npos) << text;
+}
+
 TEST_F(FrameTest, ActionToolRunsTheActionDialogModal)
 {
     wxString title;
