@@ -28,10 +28,11 @@ export NO_AT_BRIDGE=1
 # The tests the thread sanitizer watches: the agent link and its watcher
 # thread, the site monitors' scan threads and history writes, the panels,
 # SMTP's lookup thread and the mail hand-off, the console end to end, and the chart
-# window's worker, the background indexing and the retention purge.
+# window's worker, the background indexing and the retention purge, and
+# corvane-monitor with its signal thread and its metrics server's threads.
 tsan_tests=(test_monitor test_agent test_tuxedo_gui test_weblogic_gui
     test_smtp_gui test_alarm_gui test_app_gui test_e2e_gui test_agentd
-    test_history test_history_gui)
+    test_history test_history_gui test_monitor_program)
 
 # run_suite <build-dir> [ctest args...]: under Xvfb; with sanitizers, every
 # report is also written to <build-dir>/sanitizer-logs/, so that one from a
@@ -78,7 +79,8 @@ case "$mode" in
     configure_only build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=thread \
         -DCORVANE_BENCH=OFF -DCORVANE_FUZZ=OFF
     # test_weblogic_gui and test_e2e_gui also run the stand-in agent.
-    cmake --build build-tsan -j "$(nproc)" --target "${tsan_tests[@]}" corvane-agent-sim corvane-agent
+    cmake --build build-tsan -j "$(nproc)" --target "${tsan_tests[@]}" corvane-agent-sim corvane-agent \
+        corvane-monitor
     fresh_logs build-tsan
     export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp:log_path=$logs/tsan"
     run_suite build-tsan -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"

@@ -11,6 +11,7 @@
 #include "dialogs/halvex_database_dlg.h"
 #include "dialogs/halvex_new_site_dlg.h"
 #include "dialogs/halvex_site_list_dlg.h"
+#include "dialogs/metrics_dlg.h"
 #include "history/corvane_chart_frame.h"
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
@@ -59,7 +60,7 @@ const WindowCase Windows[] = {
     {"MainWindow",
      {800, 600},
      [](HalvexFrame& f) { return &f; },
-     "Corvane|&File|Connect...|E&xit\tAlt+F4|Exit the application|&Settings|Database|Alarm|"
+     "Corvane|&File|Connect...|E&xit\tAlt+F4|Exit the application|&Settings|Database|Alarm|Metrics endpoint...|"
      "&Help|Contents\tF1|help content.|Web Resource...|Technical Support|Check for Update|"
      "Tuxedo Forums|WebLogic Forums|&About Corvane|Show info about this application|"
      "Quit|Quit Corvane.|Site list|Add a monitor site.|Alarm action setting|"
@@ -88,6 +89,16 @@ const WindowCase Windows[] = {
      "Monitor Sites List|SiteName|SiteType|SiteIP|SitePort|WlsPort|WlsUser|WlsVersion|Database|"
      "Delete db when delete site|Add|Modify|Delete|Connect"},
     {"DatabaseSetting", {284, 149}, Shown<HalvexDatabaseDlg>, "Database Setting|Database:|&OK"},
+    {"MetricsEndpoint",
+     {200, 100},
+     [](HalvexFrame& frame) -> wxTopLevelWindow*
+     {
+         auto* dialog = new MetricsEndpointDlg(&frame, MetricsSettings());
+         dialog->Show();
+         return dialog;
+     },
+     "Metrics endpoint|Serve GET /metrics for Prometheus|Address:|Port:|"
+     "127.0.0.1 serves this machine only; 0.0.0.0 serves the network.|&Cancel|&OK"},
     {"ActionSetting",
      {451, 305},
      Shown<CorvaneActionDlg>,
