@@ -121,7 +121,6 @@ private:
             CallAfter(
                 [this]
                 {
-                    WriteLine("corvane-monitor: stopping");
                     m_service.StopAll();
                     ExitMainLoop();
                 });

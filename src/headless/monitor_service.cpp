@@ -300,6 +300,7 @@ void MonitorService::StopAll(int waitMs)
     }
     if (sites.empty())
         return;
+    Log("", "stopping");
     for (auto& site : sites)
         site->Stop();
     if (!SiteMonitor::WaitForHistoryWrites(waitMs))

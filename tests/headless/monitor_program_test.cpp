@@ -3,6 +3,7 @@
 // the clean stop on SIGTERM.
 #include "agent/fake_agent.h"
 #include "e2e/child_process.h"
+#include "headless/monitor_options.h"
 #include "headless/http_get.h"
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
@@ -96,6 +97,18 @@ protected:
     PromptRecorder m_prompts; // the new Corvane.db is announced
     DbAccess m_config;
 };
+
+TEST(RetryDelay, DoublesFromTheIntervalUpToItsCap)
+{
+    struct Case
+    {
+        int interval, failures, seconds;
+    };
+    const Case cases[] = {{15, 1, 15}, {15, 2, 30}, {15, 5, 240}, {15, 6, 300}, {15, 60, 300},
+                          {60, 3, 240}, {600, 1, 600}, {600, 4, 600}};
+    for (const Case& c : cases)
+        EXPECT_EQ(RetryDelaySeconds(c.interval, c.failures), c.seconds) << c.interval << " " << c.failures;
+}
 
 struct RefusalCase
 {
