@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <sstream>
 
 namespace
@@ -125,23 +124,6 @@ TEST(MailMessage, LineEndsDotStuffingAndOneLineHeaders)
         << text;
     for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
         ASSERT_EQ(text[at - 1], '\r') << "bare LF at " << at;
-}
-
-TEST(MailMessage, BoundariesShareOneDigitsOnlyDate)
-{
-    MailMessage message("S", "b", "f");
-    message.AddAlternative("x", "text", "html");
-    std::ostringstream out;
-    message.WriteMessage(out);
-    const std::string text = out.str();
-    const std::string mark = "boundary=\"---_";
-    const size_t start = text.find(mark) + mark.size();
-    const std::string date = text.substr(start, text.find("-boundary-", start) - start);
-    ASSERT_FALSE(date.empty());
-    for (char c : date)
-        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(c))) << date;
-    EXPECT_NE(text.find("---_" + date + "-boundary-" + date + "_---\""), std::string::npos);
-    EXPECT_NE(text.find("---_" + date + "-02-boundary-02-" + date + "_---\""), std::string::npos);
 }
 
 TEST(MailMessage, RecipientBookkeeping)
