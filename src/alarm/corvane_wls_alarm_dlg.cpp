@@ -26,6 +26,7 @@ void CorvaneWlsAlarmDlg::OnInitDialog(wxInitDialogEvent&)
     ShowFlag(m_email, m_rule.Email);
     ShowFlag(m_sms, m_rule.SMS);
     ShowFlag(m_threadDump, m_rule.ThreadDump);
+    ShowLifecycle(m_lifecycle, m_lifecycleSettings);
 }
 
 void CorvaneWlsAlarmDlg::OnOK(wxCommandEvent&)
@@ -38,5 +39,6 @@ void CorvaneWlsAlarmDlg::OnOK(wxCommandEvent&)
     m_rule.Email = ReadFlag(m_email);
     m_rule.SMS = ReadFlag(m_sms);
     m_rule.ThreadDump = ReadFlag(m_threadDump);
+    m_lifecycleSettings = ReadLifecycle(m_lifecycle);
     EndModal(1);
 }

@@ -11,6 +11,7 @@ void HalvexTuxAlarmDlg::OnInitDialog(wxInitDialogEvent&)
     ShowFlag(m_playSound, m_rule.PlaySound);
     ShowFlag(m_email, m_rule.Email);
     ShowFlag(m_sms, m_rule.SMS);
+    ShowLifecycle(m_lifecycle, m_lifecycleSettings);
 }
 
 void HalvexTuxAlarmDlg::OnActionSetting(wxCommandEvent&)
@@ -28,5 +29,6 @@ void HalvexTuxAlarmDlg::OnOK(wxCommandEvent&)
     m_rule.PlaySound = ReadFlag(m_playSound);
     m_rule.Email = ReadFlag(m_email);
     m_rule.SMS = ReadFlag(m_sms);
+    m_lifecycleSettings = ReadLifecycle(m_lifecycle);
     EndModal(1);
 }

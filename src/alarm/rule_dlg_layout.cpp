@@ -1,6 +1,10 @@
 #include "alarm/rule_dlg_layout.h"
 
+#include "alarm/alarm_book.h"
+#include "common/text.h"
 #include "common/window_fit.h"
+
+#include <algorithm>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -8,6 +12,7 @@
 #include <wx/dialog.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 ConditionRow AddConditionRow(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label,
@@ -96,4 +101,54 @@ void EndRuleLayout(wxDialog* dialog, RuleLayout& layout)
     layout.buttons->Realize();
     top->Add(layout.buttons, 0, wxEXPAND | wxALL, 5);
     GrowToFit(dialog);
+}
+
+namespace
+{
+wxTextCtrl* AddLifecycleRow(wxWindow* parent, wxFlexGridSizer* grid, const wxString& label, const wxString& unit)
+{
+    grid->Add(new wxStaticText(parent, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    auto* text = new wxTextCtrl(parent, wxID_ANY);
+    grid->Add(text, 1, wxEXPAND | wxALL, 5);
+    grid->Add(new wxStaticText(parent, wxID_ANY, unit), 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+    return text;
+}
+} // namespace
+
+LifecycleControls AddLifecycleGroup(wxDialog* dialog)
+{
+    LifecycleControls c;
+    auto* group = new wxStaticBoxSizer(wxVERTICAL, dialog, "Alarm lifecycle");
+    wxWindow* box = group->GetStaticBox();
+    auto* grid = new wxFlexGridSizer(3, 0, 0);
+    grid->AddGrowableCol(1);
+    c.repeat = AddLifecycleRow(box, grid, "Repeat notice every", "minutes (0 = every scan)");
+    c.raiseAfter = AddLifecycleRow(box, grid, "Raise after", "scans in a row");
+    c.clearAfter = AddLifecycleRow(box, grid, "Clear after", "scans in a row without it");
+    c.command = AddLifecycleRow(box, grid, "Command per event", "absolute path, empty = none");
+    group->Add(grid, 0, wxEXPAND);
+    c.notifyCleared = new wxCheckBox(box, wxID_ANY, "Notify when cleared (recovered mail)");
+    group->Add(c.notifyCleared, 0, wxALL, 5);
+    dialog->GetSizer()->Add(group, 0, wxEXPAND | wxALL, 5);
+    return c;
+}
+
+void ShowLifecycle(const LifecycleControls& c, const LifecycleSettings& s)
+{
+    c.repeat->ChangeValue(wxString::Format("%d", s.repeatMinutes));
+    c.raiseAfter->ChangeValue(wxString::Format("%d", s.raiseAfter));
+    c.clearAfter->ChangeValue(wxString::Format("%d", s.clearAfter));
+    c.notifyCleared->SetValue(s.notifyCleared);
+    c.command->ChangeValue(s.command);
+}
+
+LifecycleSettings ReadLifecycle(const LifecycleControls& c)
+{
+    LifecycleSettings s;
+    s.repeatMinutes = std::max(0, AtoiText(c.repeat->GetValue()));
+    s.raiseAfter = std::max(1, AtoiText(c.raiseAfter->GetValue()));
+    s.clearAfter = std::max(1, AtoiText(c.clearAfter->GetValue()));
+    s.notifyCleared = c.notifyCleared->GetValue();
+    s.command = c.command->GetValue().Strip(wxString::both);
+    return s;
 }

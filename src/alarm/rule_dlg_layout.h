@@ -52,3 +52,19 @@ RuleLayout BeginRuleLayout(wxDialog* dialog);
 wxCheckBox* AddActionBox(RuleLayout& layout, const wxString& label);
 // Adds the "Action Setting" button, the line and the buttons, and lays out.
 void EndRuleLayout(wxDialog* dialog, RuleLayout& layout);
+
+// The lifecycle settings under the designed groups of both rule dialogs.
+struct LifecycleSettings;
+struct LifecycleControls
+{
+    wxTextCtrl* repeat = nullptr;     // minutes, 0 = every scan
+    wxTextCtrl* raiseAfter = nullptr; // scans
+    wxTextCtrl* clearAfter = nullptr; // scans
+    wxCheckBox* notifyCleared = nullptr;
+    wxTextCtrl* command = nullptr;    // absolute path, empty = none
+};
+// Call between the last AddActionBox and EndRuleLayout.
+LifecycleControls AddLifecycleGroup(wxDialog* dialog);
+void ShowLifecycle(const LifecycleControls& controls, const LifecycleSettings& settings);
+// Numbers as typed (leading digits), kept within their bounds.
+LifecycleSettings ReadLifecycle(const LifecycleControls& controls);

@@ -65,6 +65,19 @@ struct ScanAlarms
     bool sendMail = false;
     bool threadDump = false; // WebLogic: the scan itself asks the agent for dumps
     ActionSettings settings;
+    // Set by the monitor: log appends a warning line after the scan's own
+    // alarm lines (scan thread, during the reaction); logLater may be called
+    // from any thread at any time and is dropped once the monitor is gone.
+    // Each takes the line without prefix; empty ones are not set.
+    std::function<void(const wxString& line)> log;
+    std::function<void(const wxString& line)> logLater;
+};
+
+// The fields of one lifecycle event as a command receives them, in argument
+// order: event, site, kind, object, time, text.
+struct CommandEvent
+{
+    wxString event, site, kind, object, time, text;
 };
 
 // The three designed actions; an empty one is skipped.
@@ -73,6 +86,11 @@ struct AlarmActions
     std::function<void(const wxString& soundFile)> playSound;
     std::function<void(const wxString& alarmText)> sendSms;
     std::function<void(const ActionSettings& settings, const wxString& alarmText)> sendMail;
+    // The site's own program, run once per lifecycle event (off when the
+    // site names none); its outcome goes to log.
+    std::function<void(const wxString& program, const CommandEvent& event,
+                       const std::function<void(const wxString&)>& log)>
+        runCommand;
 };
 
 // The designed reaction: after every scan that filed anything, each action

@@ -15,6 +15,7 @@ TuxAlarmDlg::TuxAlarmDlg(wxWindow* parent, wxWindowID id, const wxString& title,
     m_playSound = AddActionBox(layout, "Play a Sound");
     m_email = AddActionBox(layout, "Email ");
     m_sms = AddActionBox(layout, "SMS");
+    m_lifecycle = AddLifecycleGroup(this);
     EndRuleLayout(this, layout);
     m_actionSetting = layout.actionSetting;
     m_line = layout.line;

@@ -25,6 +25,7 @@ protected:
     wxCheckBox* m_email;
     wxCheckBox* m_sms;
     wxButton* m_actionSetting;
+    LifecycleControls m_lifecycle; // below the designed groups
     wxStaticLine* m_line;
     wxStdDialogButtonSizer* m_buttons;
     wxButton* m_ok;

@@ -16,6 +16,7 @@ WlsAlarmDlg::WlsAlarmDlg(wxWindow* parent, wxWindowID id, const wxString& title,
     m_email = AddActionBox(layout, "Email ");
     m_sms = AddActionBox(layout, "SMS");
     m_threadDump = AddActionBox(layout, "ThreadDump!");
+    m_lifecycle = AddLifecycleGroup(this);
     EndRuleLayout(this, layout);
     m_actionSetting = layout.actionSetting;
     m_line = layout.line;

@@ -27,6 +27,7 @@ protected:
     wxCheckBox* m_sms;
     wxCheckBox* m_threadDump;
     wxButton* m_actionSetting;
+    LifecycleControls m_lifecycle; // below the designed groups
     wxStaticLine* m_line;
     wxStdDialogButtonSizer* m_buttons;
     wxButton* m_ok;

@@ -1,5 +1,6 @@
 #include "app/halvex_frame.h"
 
+#include "alarm/alarms_pane.h"
 #include "alarm/corvane_action_dlg.h"
 #include "app/halvex_about.h"
 #include "app/images.h"
@@ -24,6 +25,7 @@
 namespace
 {
 const char* const ToolbarPaneName = "tb";
+const char* const AlarmsPaneName = "alarms";
 
 // The two lines of text on the main window's free background.
 void DrawBackgroundText(wxDC& dc, const wxFont& font)
@@ -108,6 +110,26 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                                  .Dockable(false)
                                  .TopDockable(true)
                                  .CloseButton(false));
+    // The alarms of every open site; hidden until asked for.
+    m_fileMenu->Insert(1, CorvaneId::ShowAlarms, "Alarms\tCtrl+L", "Active alarms of the open sites");
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { ShowAlarmsPane(); }, CorvaneId::ShowAlarms);
+    auto* alarms = new AlarmsPane(this, AlarmBook::Console());
+    m_mgr.AddPane(alarms, wxAuiPaneInfo()
+                              .Name(AlarmsPaneName)
+                              .Caption("Alarms")
+                              .Bottom()
+                              .BestSize(alarms->GetSize())
+                              .MinSize(wxSize(400, 200))
+                              .CloseButton(true)
+                              .Hide());
+    m_mgr.Update();
+}
+
+void HalvexFrame::ShowAlarmsPane()
+{
+    wxAuiPaneInfo& pane = m_mgr.GetPane(AlarmsPaneName);
+    static_cast<AlarmsPane*>(pane.window)->Reload();
+    pane.Show();
     m_mgr.Update();
 
     m_metrics = std::make_unique<SettingsEndpoint>(*this, [this] { return SampleSites(); });
@@ -176,6 +198,8 @@ void HalvexFrame::OnPaneClose(wxAuiManagerEvent& event)
         event.Veto();
         return;
     }
+    if (event.GetPane()->name == AlarmsPaneName)
+        return; // only hidden; the menu shows it again
     if (ShowMessage("Are you sure you want to stop monitoring and close this site?", "Corvane",
                     wxYES_NO, this) != wxYES)
         event.Veto();

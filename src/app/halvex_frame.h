@@ -35,6 +35,9 @@ public:
     // The metrics endpoint of the open sites (Settings → Metrics endpoint...).
     const SettingsEndpoint& Metrics() const { return *m_metrics; }
 
+    // Shows the "Alarms" pane (active alarms of every open site).
+    void ShowAlarmsPane();
+
 protected:
     void OnPaint(wxPaintEvent& event) override;
 

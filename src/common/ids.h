@@ -32,6 +32,9 @@ enum : int
     QueueFilter = 1019,
     QueueApply = 1020,
 
+    // The alarms pane's menu command (File menu)
+    ShowAlarms = 1030,
+
     // About box texts
     AboutVersion = 1021,
     AboutLine = 1022,

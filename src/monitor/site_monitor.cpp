@@ -1,6 +1,8 @@
 #include "monitor/site_monitor.h"
 
 #include "alarm/alarm_actions.h"
+#include "alarm/alarm_book.h"
+#include "alarm/alarm_command.h"
 #include "common/clock.h"
 #include "common/heap_tuning.h"
 #include "common/ids.h"
@@ -38,6 +40,9 @@ AlarmActions DeliveryActions()
     actions.sendSms = [](const wxString& text) { SendAlarmSms(text); };
     actions.sendMail = [](const ActionSettings& settings, const wxString& text)
     { SendAlarmMail(settings, text); };
+    actions.runCommand = [](const wxString& program, const CommandEvent& event,
+                            const std::function<void(const wxString&)>& log)
+    { AlarmCommandRunner::Console().Run(program, event, log); };
     return actions;
 }
 } // namespace
@@ -74,7 +79,7 @@ SiteMonitor::SiteMonitor(SiteKind kind, SiteMonitorListener& listener, AgentLink
         m_scanner = std::make_unique<TuxScanner>(*this);
     else
         m_scanner = std::make_unique<WlsScanner>(*this);
-    SetAlarmActions(DeliveryActions());
+    m_actions = DeliveryActions();
 
     const int socketId = kind == SiteKind::Tuxedo ? CorvaneId::TuxedoSocket : CorvaneId::WebLogicSocket;
     m_link.SetEventTarget(&m_events, socketId);
@@ -128,7 +133,30 @@ void SiteMonitor::SetAlarmHandler(AlarmHandler handler)
 
 void SiteMonitor::SetAlarmActions(const AlarmActions& actions)
 {
-    SetAlarmHandler([actions](const ScanAlarms& alarms) { FireScanAlarms(alarms, actions); });
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    m_actions = actions;
+}
+
+wxString SiteMonitor::SetAlarmBook(std::shared_ptr<AlarmBook> book, const wxString& dbPath)
+{
+    std::shared_ptr<AlarmBook> old;
+    wxString oldSite;
+    {
+        std::lock_guard<std::mutex> lock(m_settingsMutex);
+        old = m_book;
+        oldSite = m_bookSite;
+        m_book = book;
+        m_bookSite = m_site.SiteName;
+    }
+    if (old && (old != book || oldSite != m_site.SiteName))
+        old->CloseSite(oldSite);
+    return book ? book->OpenSite(m_site.SiteName, dbPath) : wxString();
+}
+
+std::shared_ptr<AlarmBook> SiteMonitor::Book() const
+{
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    return m_book;
 }
 
 int SiteMonitor::Start(const wxString& intervalSeconds)
@@ -379,6 +407,13 @@ void SiteMonitor::Shutdown()
     if (m_running)
         m_link.Close();
     m_running = false;
+    std::shared_ptr<AlarmBook> book;
+    {
+        std::lock_guard<std::mutex> lock(m_settingsMutex);
+        book = std::move(m_book);
+    }
+    if (book)
+        book->CloseSite(m_bookSite); // its alarms leave the list with its pane
 }
 
 bool SiteMonitor::WaitForHistoryWrites(int timeoutMs)
@@ -475,13 +510,34 @@ wxString SiteMonitor::RecordHistory(unsigned run, const std::function<bool(DbAcc
     return wxString();
 }
 
-void SiteMonitor::FireAlarms(const ScanAlarms& alarms)
+void SiteMonitor::FireAlarms(const ScanAlarms& scanAlarms)
 {
     AlarmHandler handler;
+    AlarmActions actions;
+    std::shared_ptr<AlarmBook> book;
     {
         std::lock_guard<std::mutex> lock(m_settingsMutex);
         handler = m_alarmHandler;
+        actions = m_actions;
+        book = m_book;
     }
+    ScanAlarms alarms = scanAlarms;
+    alarms.log = [this](const wxString& line) { m_alarmLines.push_back(line); };
+    alarms.logLater = [gate = m_gate, run = m_run](const wxString& line)
+    {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        if (SiteMonitor* monitor = gate->monitor)
+            monitor->OnOwner(
+                [monitor, run, line]
+                {
+                    if (run == monitor->m_run)
+                        monitor->Warn(line);
+                });
+    };
     if (handler)
         handler(alarms);
+    else if (book)
+        book->React(alarms, actions);
+    else
+        FireScanAlarms(alarms, actions);
 }

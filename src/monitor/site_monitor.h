@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 
+class AlarmBook;
 class DbAccess;
 class HistoryWriter;
 class HistoryWrite;
@@ -187,10 +188,17 @@ public:
     void SetActionSettings(const ActionSettings& settings);
     ActionSettings Settings() const;
 
-    // Any thread. The designed per-scan actions (sound, SMS, mail) unless replaced.
+    // Any thread. Replaces the whole reaction (lifecycle and actions alike).
     void SetAlarmHandler(AlarmHandler handler);
-    // The designed reaction with these actions in place of the alarm-delivery functions.
+    // These actions in place of the alarm-delivery functions, whether the
+    // designed reaction or the lifecycle calls them.
     void SetAlarmActions(const AlarmActions& actions);
+    // The scans' findings go through the book's lifecycle (AlarmBook::React)
+    // under the site's name, its state kept in dbPath (see AlarmBook::OpenSite;
+    // call after SetSite). Null: the designed per-scan reaction. The warning
+    // text when the file could not be used.
+    wxString SetAlarmBook(std::shared_ptr<AlarmBook> book, const wxString& dbPath);
+    std::shared_ptr<AlarmBook> Book() const;
 
     // Connects, shakes hands and checks the interval (seconds as the interval
     // field holds them, atoi-style, at least 15), each failure reported by
@@ -277,6 +285,8 @@ private:
     // warning line's text, empty when written. Any thread.
     wxString RecordHistory(unsigned run, const std::function<bool(DbAccess&)>& write, int waitMs);
     void FireAlarms(const ScanAlarms& alarms);
+    // Scan thread: the reaction's own log lines, to follow the scan's alarm lines.
+    std::vector<wxString> TakeAlarmLines() { return std::move(m_alarmLines); }
     unsigned CurrentRun() const { return m_run; }
 
     const SiteKind m_kind;
@@ -286,6 +296,10 @@ private:
     mutable std::mutex m_settingsMutex;
     ActionSettings m_settings;
     AlarmHandler m_alarmHandler;
+    AlarmActions m_actions;
+    std::shared_ptr<AlarmBook> m_book;
+    wxString m_bookSite;
+    std::vector<wxString> m_alarmLines; // scan thread
 
     wxEvtHandler m_events; // owner of the timer, target of the link and the hand-offs
     AgentLink m_link;

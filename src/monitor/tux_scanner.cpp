@@ -103,6 +103,8 @@ ScanOutcome TuxScanner::Poll(unsigned run, bool recording)
     scanAlarms.siteName = m_siteName;
     scanAlarms.findings = std::move(alarms.findings);
     m.FireAlarms(scanAlarms);
+    for (wxString& line : m.TakeAlarmLines())
+        alarms.lines.push_back(std::move(line));
 
     SiteMonitor& monitor = m;
     m.OnOwner(

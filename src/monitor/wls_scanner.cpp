@@ -70,6 +70,15 @@ ScanOutcome WlsScanner::Poll(unsigned run, bool recording)
     m_historyFailed = false;
     ScanOutcome outcome;
     outcome.result = ResultOf(model.PollScan(*this));
+    // The lifecycle's lines follow the scan's own alarm lines.
+    SiteMonitor& monitor = m;
+    for (const wxString& line : m.TakeAlarmLines())
+        m.OnOwner(
+            [&monitor, run, line]
+            {
+                if (run == monitor.CurrentRun())
+                    monitor.Warn(line);
+            });
     if (m.Cancelled() && outcome.result != ScanOutcome::Shown)
         outcome.result = ScanOutcome::Cancelled;
     outcome.historyFailed = m_historyFailed;

@@ -1,6 +1,7 @@
 #include "tuxedo/halvex_panel.h"
 
 #include "alarm/alarm_actions.h"
+#include "alarm/alarm_book.h"
 #include "alarm/halvex_tux_alarm_dlg.h"
 #include "common/clock.h"
 #include "common/ids.h"
@@ -169,6 +170,11 @@ void HalvexPanel::SetSite(const SiteRecord& site)
     m_db.SetBusyTimeout(WindowBusyTimeoutMs);
     m_monitor.SetHistoryFile(m_db.IsOpen() ? m_db.Path() : wxString());
     m_monitor.LoadRule(m_db);
+    // The alarms of every open site share the console's book.
+    const wxString warning =
+        m_monitor.SetAlarmBook(AlarmBook::Console(), m_db.IsOpen() ? m_db.Path() : wxString());
+    if (!warning.empty())
+        OnLog(WarnPrefix() + warning + "\n");
 }
 
 TuxAlarmRule HalvexPanel::Rule() const
@@ -284,12 +290,20 @@ void HalvexPanel::OnAlarmSet(wxCommandEvent&)
 {
     HalvexTuxAlarmDlg dialog(this);
     dialog.SetRule(Rule());
+    const std::shared_ptr<AlarmBook> book = m_monitor.Book();
+    if (book)
+        dialog.SetLifecycle(book->Settings(Site().SiteName));
     if (dialog.ShowModal() != 1)
         return;
     TuxAlarmRule rule = dialog.GetRule();
     rule.SiteName = Site().SiteName;
     SetRule(rule); // in force from the next scan
     m_db.SaveTuxRule(rule);
+    // A site keeps the designed behaviour (no row) until a setting changes.
+    wxString error;
+    if (book && dialog.GetLifecycle() != book->Settings(Site().SiteName) &&
+        !book->SaveSettings(Site().SiteName, dialog.GetLifecycle(), &error))
+        OnLog(WarnPrefix() + "Alarm lifecycle settings not saved: " + error + "\n");
 }
 
 void HalvexPanel::OnClearLog(wxCommandEvent&)

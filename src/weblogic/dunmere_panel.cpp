@@ -1,6 +1,8 @@
 #include "weblogic/dunmere_panel.h"
 
+#include "alarm/alarm_book.h"
 #include "alarm/corvane_wls_alarm_dlg.h"
+#include "common/clock.h"
 #include "common/log_area.h"
 #include "common/monitor_panel_layout.h"
 #include "common/program_dir.h"
@@ -140,6 +142,11 @@ void DunmerePanel::SetSite(const SiteRecord& site)
     m_db.SetBusyTimeout(WindowBusyTimeoutMs);
     m_monitor.SetHistoryFile(m_db.IsOpen() ? m_db.Path() : wxString());
     m_monitor.LoadRule(m_db);
+    // The alarms of every open site share the console's book.
+    const wxString warning =
+        m_monitor.SetAlarmBook(AlarmBook::Console(), m_db.IsOpen() ? m_db.Path() : wxString());
+    if (!warning.empty())
+        OnLog(WarnPrefix() + warning + "\n");
 }
 
 void DunmerePanel::OnStartStop(wxCommandEvent&)
@@ -241,12 +248,20 @@ void DunmerePanel::OnAlarmSet(wxCommandEvent&)
 {
     CorvaneWlsAlarmDlg dialog(this);
     dialog.SetRule(Rule());
+    const std::shared_ptr<AlarmBook> book = m_monitor.Book();
+    if (book)
+        dialog.SetLifecycle(book->Settings(Site().SiteName));
     if (dialog.ShowModal() != 1)
         return;
     WlsAlarmRule rule = dialog.GetRule();
     rule.SiteName = Site().SiteName;
     SetRule(rule); // in force from the next scan
     m_db.SaveWlsRule(rule);
+    // A site keeps the designed behaviour (no row) until a setting changes.
+    wxString error;
+    if (book && dialog.GetLifecycle() != book->Settings(Site().SiteName) &&
+        !book->SaveSettings(Site().SiteName, dialog.GetLifecycle(), &error))
+        OnLog(WarnPrefix() + "Alarm lifecycle settings not saved: " + error + "\n");
 }
 
 void DunmerePanel::OnClearLog(wxCommandEvent&)

@@ -10,6 +10,7 @@
 #include "history/history_retention.h"
 #include "history/history_time.h"
 #include "history_fill.h"
+#include "alarm/alarm_book.h"
 #include "store/db_access.h"
 #include "tux_domain.h"
 
@@ -212,6 +213,24 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr, "corvane-demo-home: %s\n", error.utf8_str().data());
         return 1;
+    }
+    // A newcomer sees the lifecycle: a reminder every ten minutes and a
+    // mail when an alarm clears.
+    {
+        LifecycleSettings lifecycle;
+        lifecycle.repeatMinutes = 10;
+        lifecycle.notifyCleared = true;
+        AlarmBook book;
+        for (const auto& site : {std::make_pair(tux.SiteName, tuxDb), std::make_pair(wls.SiteName, wlsDb)})
+        {
+            const wxString warning = book.OpenSite(site.first, site.second);
+            if (!warning.empty() || !book.SaveSettings(site.first, lifecycle, &error))
+            {
+                std::fprintf(stderr, "corvane-demo-home: %s%s\n", warning.utf8_str().data(),
+                             error.utf8_str().data());
+                return 1;
+            }
+        }
     }
     if (historyDays > 0 && (!FillHistory(tuxDb, true, historyDays) || !FillHistory(wlsDb, false, historyDays)))
         return 1;
