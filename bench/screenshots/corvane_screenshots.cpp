@@ -8,10 +8,14 @@
 //   OUTDIR/weblogic.png  the WebLogic panel, likewise
 //   OUTDIR/site-list.png the site list
 //   OUTDIR/chart.png     the chart window on the Tuxedo site's last 24 hours
+//   OUTDIR/alarms.png    the Alarms pane under the panels, one alarm acknowledged
 // scripts/screenshots.sh prepares the agents and the program directory and
 // runs this under Xvfb.
 #include "bench.h"
 
+#include <wx/listctrl.h>
+
+#include "alarm/alarms_pane.h"
 #include "app/halvex_frame.h"
 #include "app/images.h"
 #include "common/ids.h"
@@ -240,6 +244,20 @@ int Run(const wxString& outDir)
     saved = SaveWindow(sites, outDir + "/site-list.png") && saved;
     sites->Destroy();
     saved = SaveChart(tuxSite.SiteName, outDir + "/chart.png") && saved;
+
+    frame->ShowAlarmsPane();
+    wxAuiPaneInfo& alarmsPane = aui.GetPane("alarms");
+    auto* alarms = dynamic_cast<AlarmsPane*>(alarmsPane.window);
+    alarmsPane.BestSize(1600, 420);
+    aui.Update();
+    if (alarms && alarms->ActiveList()->GetItemCount() > 0)
+    {
+        alarms->ActiveList()->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        alarms->AcknowledgeSelected();
+    }
+    Settle(300);
+    if (alarms)
+        saved = SaveWindow(alarms, outDir + "/alarms.png") && saved;
 
     if (!saved)
         Fail("the screen could not be saved");

@@ -4,6 +4,7 @@
 // SMTP server (aiosmtpd) on loopback, with the sound player replaced by a
 // script that notes what it was asked to play.
 #include "alarm/alarm_actions.h"
+#include "alarm/alarms_pane.h"
 #include "app/halvex_frame.h"
 #include "child_process.h"
 #include "common/ids.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <wx/arrstr.h>
 #include <wx/filename.h>
+#include <wx/listctrl.h>
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
@@ -528,4 +530,76 @@ TEST_F(ConsoleEndToEnd, MonitoringResumesWhenTheAgentComesBack)
     ASSERT_EQ(db.LoadTuxRule("t"), 1);
     EXPECT_EQ(db.TuxRule().NoTran, TuxPrograms);
     EXPECT_TRUE(db.TuxRule().SvrDied.empty());
+}
+
+// The lifecycle against the stand-in agent and a real SMTP server: with a
+// repeat interval and "notify when cleared", an alarm is mailed once when
+// raised, not again on the next scan, is acknowledged in the Alarms pane,
+// and its clearing is mailed as recovered; the journal holds all three.
+TEST_F(ConsoleEndToEnd, AlarmRaisedAcknowledgedAndCleared)
+{
+    ASSERT_TRUE(wxFileName::Mkdir(m_home.File("mail")));
+    AiosmtpdPeer sink(std::string(m_home.File("mail").utf8_str()));
+    SimAgent agent({"--weblogic", "--version", "10", "--servers", "2", "--pools", "1", "--seed", "5"});
+    ASSERT_GT(agent.Port(), 0);
+    ASSERT_TRUE(sink.WaitReady()) << "aiosmtpd did not start";
+    StoreSites({WlsSite("wls1", agent.Port())});
+
+    Console console;
+    ActionSettings settings;
+    settings.SMTPSvr = wxString::Format("127.0.0.1:%u", sink.Port("plain"));
+    settings.SMTPUsr = "operator";
+    settings.SMTPPwd = "secret";
+    settings.MailTo = MailTo;
+    console.SetActionSettings(settings);
+    auto* wls = dynamic_cast<DunmerePanel*>(console.OpenFromSiteList("wls1", false));
+    ASSERT_NE(wls, nullptr);
+    std::shared_ptr<AlarmBook> book = wls->Monitor().Book();
+    ASSERT_TRUE(book);
+    LifecycleSettings lifecycle;
+    lifecycle.repeatMinutes = 10;
+    lifecycle.notifyCleared = true;
+    ASSERT_TRUE(book->SaveSettings("wls1", lifecycle));
+    EditAlarmRules(wls, {{"Idle Thread low than %", "101"}}, {"Email "});
+    SetIntervalText(wls, "3600");
+    PressStartStop(wls);
+    ASSERT_TRUE(wls->IsRunning());
+
+    PollWebLogic(wls);
+    PollWebLogic(wls); // still alarming: within the repeat interval, no mail
+    ASSERT_TRUE(PumpUntil([&] { return sink.Delivered() >= 1; }, 15000));
+    EXPECT_NE(sink.Part(1, "html").find(" Free Thread Too Low!!!"), std::string::npos) << sink.Part(1, "html");
+    const wxString log = LogText(wls);
+    EXPECT_EQ(Occurrences(log, " Free Thread Too Low!!!\n"), 2) << log; // the designed lines stay
+    const int raised = Occurrences(log, "]: [WARN]: Alarm raised: free thread too low ");
+    EXPECT_GE(raised, 2) << log; // one per server's pool
+
+    console.Menu(CorvaneId::ShowAlarms);
+    auto* pane = dynamic_cast<AlarmsPane*>(console.PaneWindow("alarms"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->IsShownOnScreen());
+    ASSERT_EQ(pane->ActiveList()->GetItemCount(), raised);
+    EXPECT_EQ(pane->ActiveList()->GetItemText(0, 0), "wls1");
+    pane->ActiveList()->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    ASSERT_TRUE(pane->AcknowledgeSelected());
+    EXPECT_EQ(pane->ActiveList()->GetItemText(0, 6), AlarmsPane::OperatorName());
+
+    // The condition goes away: every alarm clears, and one mail says so.
+    EditAlarmRules(wls, {}, {"Email "});
+    PollWebLogic(wls);
+    EXPECT_EQ(Occurrences(LogText(wls), "]: [WARN]: Alarm cleared: free thread too low "), raised);
+    ASSERT_TRUE(PumpUntil([&] { return sink.Delivered() >= 2; }, 15000));
+    EXPECT_NE(sink.Part(2, "html").find(" Free Thread Too Low recovered"), std::string::npos)
+        << sink.Part(2, "html");
+    PumpFor(200);
+    EXPECT_EQ(sink.Delivered(), 2);
+    pane->Reload();
+    EXPECT_EQ(pane->ActiveList()->GetItemCount(), 0);
+    const wxString db = m_home.File("wls1.db");
+    EXPECT_EQ(QueryNumber(db, "select count(*) from AlarmJournal where Event = 'raised'"), raised);
+    EXPECT_EQ(QueryNumber(db, "select count(*) from AlarmJournal where Event = 'acknowledged'"), 1);
+    EXPECT_EQ(QueryNumber(db, "select count(*) from AlarmJournal where Event = 'cleared'"), raised);
+    EXPECT_EQ(pane->JournalList()->GetItemText(0, 3), "cleared");
+    EXPECT_TRUE(pane->ExportJournal(m_home.File("journal.csv")));
+    EXPECT_EQ(ReadFileBytes(m_home.File("journal.csv")).rfind("time,site,kind,object,event,text\r\n", 0), 0u);
 }

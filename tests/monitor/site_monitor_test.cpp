@@ -3,6 +3,8 @@
 // findings, and history writes that never hold the monitor's thread.
 #include "monitor/site_monitor.h"
 
+#include "alarm/alarm_book.h"
+
 #include "agent/fake_agent.h"
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
@@ -186,6 +188,37 @@ TEST_F(SiteMonitorTest, TuxedoRunInTheDesignedOrder)
                      "report", "ended shown", "report", "log tmadmin failed\n", "idle", "ended shown"}));
     EXPECT_FALSE(m_monitor->RunScanNow()); // stopped: no more ticks
     EXPECT_TRUE(PumpUntil([&] { return m_tux.Commands() == "[^]]]_"; }));
+}
+
+// Through the lifecycle with its defaults: the designed actions and line as
+// before, the lifecycle's own line after it; a clear the next poll.
+TEST_F(SiteMonitorTest, LifecycleLinesFollowTheDesignedOnes)
+{
+    m_tux.SetReports({Monitor(TuxServer("SVRA", "10") + TuxServer("SVRB", "11")),
+                      Monitor(TuxServer("SVRA", "10")), Monitor(TuxServer("SVRA", "10"))});
+    TuxAlarmRule rule;
+    rule.SvrDied = "SVRB";
+    rule.Email = "TRUE";
+    Open(SiteKind::Tuxedo);
+    m_monitor->SetAlarmHandler({});
+    EXPECT_EQ(m_monitor->SetAlarmBook(std::make_shared<AlarmBook>(), m_home.File("s.db")), "");
+    std::vector<std::string> mails;
+    AlarmActions actions;
+    actions.sendMail = [&](const ActionSettings&, const wxString& text)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        mails.push_back(text.utf8_string());
+    };
+    m_monitor->SetAlarmActions(actions);
+    m_monitor->Tuxedo().SetRule(rule);
+    Poll();
+    Poll();
+    EXPECT_EQ(mails, std::vector<std::string>{"[ SVRB]  Died!!!"});
+    EXPECT_EQ(m_listener.calls,
+              (Calls{"running", "report", "ended shown", "report", "log [ SVRB]  Died!!!\n",
+                     "log Alarm raised: died SVRB\n", "ended shown", "report", "log Alarm cleared: died SVRB\n",
+                     "ended shown"}));
+    EXPECT_EQ(Rows("AlarmJournal"), 2);
 }
 
 // A WebLogic 8 domain: thread pools come as ExecuteQueueRuntime and JDBC
