@@ -1,6 +1,7 @@
 #include "alarm/alarm_book.h"
 
 #include "common/clock.h"
+#include "common/text.h"
 
 #include <wx/wxsqlite3.h>
 
@@ -93,20 +94,6 @@ wxString ListText(const std::vector<AlarmEvent>& events, const char* tail)
     return text;
 }
 
-std::string CsvField(const wxString& value)
-{
-    std::string s(value.utf8_str());
-    if (s.find_first_of(",\"\r\n") == std::string::npos)
-        return s;
-    std::string out = "\"";
-    for (char c : s)
-    {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 } // namespace
 
 const char* AlarmEventName(AlarmEventType type)

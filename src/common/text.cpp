@@ -60,3 +60,18 @@ std::string ToUtf8(const wxString& text)
     const wxScopedCharBuffer buffer = text.utf8_str();
     return std::string(buffer.data(), buffer.length());
 }
+
+std::string CsvField(const wxString& text)
+{
+    std::string s = text.utf8_str().data();
+    if (s.find_first_of(",\"\r\n") == std::string::npos)
+        return s;
+    std::string quoted = "\"";
+    for (char c : s)
+    {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}

@@ -19,3 +19,7 @@ bool ContainsText(const wxString& haystack, const wxString& needle);
 wxString FromUtf8(const std::string& bytes);
 wxString FromUtf8(const char* bytes, size_t length);
 std::string ToUtf8(const wxString& text);
+
+// One CSV field (RFC 4180): as UTF-8, quoted with inner quotes doubled when
+// it holds a comma, a quote or a line break.
+std::string CsvField(const wxString& text);

@@ -1,5 +1,6 @@
 #include "history/history_series.h"
 
+#include "common/text.h"
 #include "history/history_time.h"
 
 #include <algorithm>
@@ -195,24 +196,6 @@ HistPoints Downsample(const HistPoints& points, double t0, double t1, int column
     flush(last, true);
     return out;
 }
-
-namespace
-{
-std::string CsvField(const wxString& text)
-{
-    std::string s = text.utf8_str().data();
-    if (s.find_first_of(",\"\r\n") == std::string::npos)
-        return s;
-    std::string quoted = "\"";
-    for (char c : s)
-    {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-} // namespace
 
 std::string HistCsv(const std::vector<HistPlot>& plots)
 {

@@ -53,6 +53,21 @@ struct SiteMonitor::LateGate
 {
     std::mutex mutex;
     SiteMonitor* monitor = nullptr;
+
+    // Any thread: a warning line for the run that asked, if still there.
+    void Warn(unsigned run, const wxString& line)
+    {
+        if (line.empty())
+            return;
+        std::lock_guard<std::mutex> lock(mutex);
+        if (monitor)
+            monitor->OnOwner(
+                [m = monitor, run, line]
+                {
+                    if (run == m->m_run)
+                        m->Warn(line);
+                });
+    }
 };
 
 const char* ScanResultName(ScanOutcome::Result result)
@@ -493,19 +508,7 @@ wxString SiteMonitor::RecordHistory(unsigned run, const std::function<bool(DbAcc
     {
         // Start gave up waiting: a failure is still told, when it comes.
         write->OnLateEnd(
-            [gate = m_gate, run](const wxString& warning)
-            {
-                if (warning.empty())
-                    return;
-                std::lock_guard<std::mutex> lock(gate->mutex);
-                if (SiteMonitor* monitor = gate->monitor)
-                    monitor->OnOwner(
-                        [monitor, run, warning]
-                        {
-                            if (run == monitor->m_run)
-                                monitor->Warn(warning);
-                        });
-            });
+            [gate = m_gate, run](const wxString& warning) { gate->Warn(run, warning); });
     }
     return wxString();
 }
@@ -523,17 +526,7 @@ void SiteMonitor::FireAlarms(const ScanAlarms& scanAlarms)
     }
     ScanAlarms alarms = scanAlarms;
     alarms.log = [this](const wxString& line) { m_alarmLines.push_back(line); };
-    alarms.logLater = [gate = m_gate, run = m_run](const wxString& line)
-    {
-        std::lock_guard<std::mutex> lock(gate->mutex);
-        if (SiteMonitor* monitor = gate->monitor)
-            monitor->OnOwner(
-                [monitor, run, line]
-                {
-                    if (run == monitor->m_run)
-                        monitor->Warn(line);
-                });
-    };
+    alarms.logLater = [gate = m_gate, run = m_run](const wxString& line) { gate->Warn(run, line); };
     if (handler)
         handler(alarms);
     else if (book)
