@@ -83,7 +83,7 @@ struct FrameTest : ::testing::Test
         std::vector<wxString> names;
         wxAuiPaneInfoArray& panes = frame->GetAuiManager().GetAllPanes();
         for (size_t i = 0; i < panes.GetCount(); ++i)
-            if (panes[i].name != "tb")
+            if (panes[i].name != "tb" && panes[i].name != "alarms")
                 names.push_back(panes[i].name);
         return names;
     }

@@ -60,7 +60,8 @@ const WindowCase Windows[] = {
     {"MainWindow",
      {800, 600},
      [](HalvexFrame& f) { return &f; },
-     "Corvane|&File|Connect...|E&xit\tAlt+F4|Exit the application|&Settings|Database|Alarm|Metrics endpoint...|"
+     "Corvane|&File|Connect...|Alarms	Ctrl+L|Active alarms of the open sites|E&xit	Alt+F4|"
+     "Exit the application|&Settings|Database|Alarm|Metrics endpoint...|"
      "&Help|Contents\tF1|help content.|Web Resource...|Technical Support|Check for Update|"
      "Tuxedo Forums|WebLogic Forums|&About Corvane|Show info about this application|"
      "Quit|Quit Corvane.|Site list|Add a monitor site.|Alarm action setting|"
@@ -110,14 +111,20 @@ const WindowCase Windows[] = {
      Shown<HalvexTuxAlarmDlg>,
      "Alarm Rules(Tuxedo)|For these happend(in one scan unit). Fill in Server Name in Blank.|"
      "Server Died.  |..|No Transaction LongTime.|...|Busy for Long Time.|...|When One Queued > |"
-     "For these happend, do|Play a Sound|Email |SMS|Action Setting|&Cancel|&OK"},
+     "For these happend, do|Play a Sound|Email |SMS|Action Setting|"
+     "Alarm lifecycle|Repeat notice every|minutes (0 = every scan)|Raise after|scans in a row|"
+     "Clear after|scans in a row without it|Command per event|absolute path, empty = none|"
+     "Notify when cleared (recovered mail)|&Cancel|&OK"},
     {"WebLogicAlarmRules",
      {451, 297},
      Shown<CorvaneWlsAlarmDlg>,
      "Alarm Rules(WebLogic)|For these happend(in one scan unit). Fill in Server Name in Blank.|"
      "Server unstable or Died.  |..|JVM FreeHeap low than %|...|Idle Thread low than %|...|"
      "Idle JDBC low than %|For these happend, do|Play a Sound|Email |SMS|ThreadDump!|"
-     "Action Setting|&Cancel|&OK"},
+     "Action Setting|"
+     "Alarm lifecycle|Repeat notice every|minutes (0 = every scan)|Raise after|scans in a row|"
+     "Clear after|scans in a row without it|Command per event|absolute path, empty = none|"
+     "Notify when cleared (recovered mail)|&Cancel|&OK"},
     {"About",
      {311, 254},
      Shown<HalvexAbout>,

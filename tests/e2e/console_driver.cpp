@@ -203,12 +203,16 @@ void EditAlarmRules(wxWindow* panel, const std::map<wxString, wxString>& conditi
         {
             const std::vector<wxCheckBox*> boxes = Descendants<wxCheckBox>(&dialog);
             const std::vector<wxTextCtrl*> fields = Descendants<wxTextCtrl>(&dialog);
-            // One field per condition row, in the order of their boxes; the
-            // action boxes follow.
+            // One field per condition row (four in either dialog), in the
+            // order of their boxes; the action boxes follow, then the
+            // lifecycle group's, which stays as it is.
+            const size_t conditionRows = 4;
             for (size_t i = 0; i < boxes.size(); ++i)
             {
                 const wxString label = boxes[i]->GetLabel();
-                if (i < fields.size())
+                if (label.StartsWith("Notify when cleared"))
+                    continue;
+                if (i < conditionRows)
                 {
                     const auto condition = conditions.find(label);
                     const bool on = condition != conditions.end();
