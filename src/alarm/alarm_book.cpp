@@ -19,6 +19,9 @@ const char* const kCreateSettings =
 const char* const kCreateState =
     "CREATE TABLE IF NOT EXISTS AlarmState ([SiteName] varchar, [Kind] varchar, [Object] varchar, "
     "[Since] integer, [LastNotified] integer, [Count] integer, [AckBy] varchar, [AckAt] integer);";
+// The scans look their alarms up by this key.
+const char* const kCreateStateKey =
+    "CREATE INDEX IF NOT EXISTS AlarmStateKey ON AlarmState(SiteName, Kind, Object);";
 const char* const kCreateJournal =
     "CREATE TABLE IF NOT EXISTS AlarmJournal ([SiteName] varchar, [Time] integer, [Kind] varchar, "
     "[Object] varchar, [Event] varchar, [Text] varchar);";
@@ -206,6 +209,7 @@ wxString AlarmBook::OpenSite(const wxString& site, const wxString& dbPath)
             db->SetBusyTimeout(kBusyTimeoutMs);
             db->ExecuteUpdate(kCreateSettings);
             db->ExecuteUpdate(kCreateState);
+            db->ExecuteUpdate(kCreateStateKey);
             db->ExecuteUpdate(kCreateJournal);
 
             wxSQLite3Statement select = db->PrepareStatement(
