@@ -2,7 +2,8 @@
 # The README's pictures: builds corvane-screenshots (Release, in build-release/),
 # starts a Tuxedo and a WebLogic stand-in agent on free ports, prepares a
 # program directory listing both, and renders the main window with both
-# panels under Xvfb into docs/console.png, docs/tuxedo.png and docs/weblogic.png.
+# panels under Xvfb into docs/console.png, docs/tuxedo.png and docs/weblogic.png (and the
+# site list, chart and Alarms pane pictures beside them).
 #   scripts/screenshots.sh [OUTDIR]      (default: docs/)
 set -euo pipefail
 cd "$(dirname "$0")/.."

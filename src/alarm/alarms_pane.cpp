@@ -23,13 +23,14 @@ wxString TimeOrNever(std::chrono::system_clock::time_point t)
     return t == std::chrono::system_clock::time_point() ? wxString("-") : AlarmTimeText(t);
 }
 
-wxListCtrl* NewList(wxWindow* parent, std::initializer_list<const char*> titles, int width)
+// Columns wide enough for a full time stamp and a long object name.
+wxListCtrl* NewList(wxWindow* parent, std::initializer_list<std::pair<const char*, int>> columns)
 {
     auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                 wxLC_REPORT | wxLC_SINGLE_SEL);
     long column = 0;
-    for (const char* title : titles)
-        list->InsertColumn(column++, title, wxLIST_FORMAT_LEFT, width);
+    for (const auto& c : columns)
+        list->InsertColumn(column++, c.first, wxLIST_FORMAT_LEFT, list->FromDIP(c.second));
     return list;
 }
 
@@ -51,10 +52,14 @@ AlarmsPane::AlarmsPane(wxWindow* parent, std::shared_ptr<AlarmBook> book)
     : wxPanel(parent, wxID_ANY), m_book(std::move(book)), m_timer(this)
 {
     auto* top = new wxBoxSizer(wxVERTICAL);
-    m_active = NewList(this,
-                       {"Site", "Kind", "Object", "Since", "Last notified", "Notices", "Acknowledged by",
-                        "Acknowledged at"},
-                       110);
+    m_active = NewList(this, {{"Site", 130},
+                              {"Kind", 140},
+                              {"Object", 220},
+                              {"Since", 150},
+                              {"Last notified", 150},
+                              {"Notices", 70},
+                              {"Acknowledged by", 130},
+                              {"Acknowledged at", 150}});
     top->Add(m_active, 1, wxEXPAND | wxALL, 5);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -70,7 +75,8 @@ AlarmsPane::AlarmsPane(wxWindow* parent, std::shared_ptr<AlarmBook> book)
     buttons->Add(m_export, 0, wxALL, 5);
     top->Add(buttons, 0, wxEXPAND);
 
-    m_journal = NewList(this, {"Time", "Kind", "Object", "Event", "Text"}, 130);
+    m_journal =
+        NewList(this, {{"Time", 150}, {"Kind", 140}, {"Object", 220}, {"Event", 110}, {"Text", 520}});
     top->Add(m_journal, 1, wxEXPAND | wxALL, 5);
     SetSizerAndFit(top);
     SetSize(wxSize(900, 420));
