@@ -361,9 +361,13 @@ bool AlarmBook::Append(SiteState& state, const std::vector<AlarmEvent>& events, 
             "where SiteName = ? and Kind = ? and Object = ?;");
         wxSQLite3Statement remove =
             db.PrepareStatement("delete from AlarmState where SiteName = ? and Kind = ? and Object = ?;");
+        // Bindings outlive each reset: the site is bound once.
+        journal.Bind(1, state.name);
+        insert.Bind(1, state.name);
+        update.Bind(5, state.name);
+        remove.Bind(1, state.name);
         for (const AlarmEvent& e : events)
         {
-            journal.Bind(1, state.name);
             journal.Bind(2, wxLongLong(Seconds(e.time)));
             journal.Bind(3, e.kind);
             journal.Bind(4, e.object);
@@ -376,7 +380,6 @@ bool AlarmBook::Append(SiteState& state, const std::vector<AlarmEvent>& events, 
             const auto it = state.entries.find(Key(static_cast<int>(e.alarmKind), e.object));
             if (e.type == AlarmEventType::Cleared || it == state.entries.end())
             {
-                remove.Bind(1, state.name);
                 remove.Bind(2, e.kind);
                 remove.Bind(3, e.object);
                 remove.ExecuteUpdate();
@@ -387,7 +390,6 @@ bool AlarmBook::Append(SiteState& state, const std::vector<AlarmEvent>& events, 
             wxSQLite3Statement& st = e.type == AlarmEventType::Raised ? insert : update;
             if (e.type == AlarmEventType::Raised)
             {
-                insert.Bind(1, state.name);
                 insert.Bind(2, e.kind);
                 insert.Bind(3, e.object);
                 insert.Bind(4, wxLongLong(Seconds(entry.since)));
@@ -402,7 +404,6 @@ bool AlarmBook::Append(SiteState& state, const std::vector<AlarmEvent>& events, 
                 update.Bind(2, entry.count);
                 update.Bind(3, entry.ackBy);
                 update.Bind(4, wxLongLong(Seconds(entry.ackAt)));
-                update.Bind(5, state.name);
                 update.Bind(6, e.kind);
                 update.Bind(7, e.object);
             }

@@ -53,6 +53,26 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra)
     env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }
+// Waits up to waitMs for the standard error pipe and reads what is there,
+// keeping only the first line; false once the pipe is closed.
+bool ReadSome(int fd, int waitMs, std::string& firstLine, bool& lineDone)
+{
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, waitMs) <= 0)
+        return waitMs > 0; // nothing now: still open, or drained
+    char buffer[65536];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0)
+        return false;
+    for (ssize_t i = 0; i < n && !lineDone; ++i)
+    {
+        if (buffer[i] == '\n' || firstLine.size() >= kFirstLineMax)
+            lineDone = true;
+        else
+            firstLine += buffer[i];
+    }
+    return true;
+}
 } // namespace
 
 CommandOutcome RunProgram(const wxString& program, const std::vector<wxString>& args,
@@ -131,24 +151,11 @@ CommandOutcome RunProgram(const wxString& program, const std::vector<wxString>& 
             usleep(static_cast<useconds_t>(waitMs) * 1000);
             continue;
         }
-        pollfd fd{err[0], POLLIN, 0};
-        if (poll(&fd, 1, waitMs) <= 0)
-            continue;
-        char buffer[65536];
-        const ssize_t n = read(err[0], buffer, sizeof buffer);
-        if (n <= 0)
-        {
-            pipeOpen = false;
-            continue;
-        }
-        for (ssize_t i = 0; i < n && !lineDone; ++i)
-        {
-            if (buffer[i] == '\n' || firstLine.size() >= kFirstLineMax)
-                lineDone = true;
-            else
-                firstLine += buffer[i];
-        }
+        pipeOpen = ReadSome(err[0], waitMs, firstLine, lineDone);
     }
+    // What it wrote just before it ended is still in the pipe.
+    for (int reads = 0; pipeOpen && !lineDone && reads < 64; ++reads)
+        pipeOpen = ReadSome(err[0], 0, firstLine, lineDone);
     close(err[0]);
     if (!outcome.timedOut)
     {

@@ -283,7 +283,7 @@ TEST_F(CommandAction, ReceivesTheFieldsAsArgumentsAndEnvironment)
     EXPECT_EQ(ReadFileBytes(out),
               "raised|Demo|died|$(rm -rf x); `id`|2026-01-01 00:00:00|[ A]  Died!!!|raised $(rm -rf x); `id`\n");
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0], "Alarm command " + program + ": exit status 3: first line");
+    EXPECT_EQ(log[0], "Alarm command " + program + ": exit status 3: first line") << log[0];
 }
 
 TEST_F(CommandAction, HangingHugeOrMissingProgramsAreBounded)
