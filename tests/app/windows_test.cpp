@@ -60,7 +60,7 @@ const WindowCase Windows[] = {
     {"MainWindow",
      {800, 600},
      [](HalvexFrame& f) { return &f; },
-     "Corvane|&File|Connect...|Alarms	Ctrl+L|Active alarms of the open sites|E&xit	Alt+F4|"
+     "Corvane|&File|Connect...|Alarms\tCtrl+L|Active alarms of the open sites|E&xit\tAlt+F4|"
      "Exit the application|&Settings|Database|Alarm|Metrics endpoint...|"
      "&Help|Contents\tF1|help content.|Web Resource...|Technical Support|Check for Update|"
      "Tuxedo Forums|WebLogic Forums|&About Corvane|Show info about this application|"
