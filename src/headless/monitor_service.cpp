@@ -1,6 +1,8 @@
 #include "headless/monitor_service.h"
 
 #include "alarm/alarm_actions.h"
+#include "alarm/alarm_book.h"
+#include "alarm/alarm_command.h"
 #include "common/program_dir.h"
 #include "store/db_access.h"
 
@@ -12,7 +14,7 @@
 #include <algorithm>
 #include <set>
 
-SiteMonitor::AlarmHandler MonitorAlarmHandler(const MonitorOptions& options, const SiteRecord&)
+AlarmActions MonitorAlarmActions(const MonitorOptions& options)
 {
     AlarmActions actions;
     if (options.sound)
@@ -20,7 +22,10 @@ SiteMonitor::AlarmHandler MonitorAlarmHandler(const MonitorOptions& options, con
     actions.sendSms = [](const wxString& text) { SendAlarmSms(text); };
     actions.sendMail = [](const ActionSettings& settings, const wxString& text)
     { SendAlarmMail(settings, text); };
-    return [actions](const ScanAlarms& alarms) { FireScanAlarms(alarms, actions); };
+    actions.runCommand = [](const wxString& program, const CommandEvent& event,
+                            const std::function<void(const wxString&)>& log)
+    { AlarmCommandRunner::Console().Run(program, event, log); };
+    return actions;
 }
 
 namespace
@@ -54,7 +59,7 @@ public:
     void Configure(const ActionSettings& settings)
     {
         monitor.SetActionSettings(settings);
-        monitor.SetAlarmHandler(MonitorAlarmHandler(m_service.m_options, record));
+        monitor.SetAlarmActions(MonitorAlarmActions(m_service.m_options));
         if (!IsSiteDatabaseFile(record.DatabaseFile))
         {
             Log("the database file \"" + record.DatabaseFile +
@@ -65,6 +70,10 @@ public:
         DbAccess db;
         if (OpenSiteDatabase(db, record) == 1)
             monitor.LoadRule(db);
+        // Read again on reload: the site's lifecycle settings, acknowledgements and mute.
+        const wxString warning = monitor.SetAlarmBook(m_service.m_book, ProgramFile(record.DatabaseFile));
+        if (!warning.empty())
+            Log(warning);
     }
 
     void TryStart()
@@ -132,7 +141,7 @@ private:
 };
 
 MonitorService::MonitorService(const MonitorOptions& options, LogSink log)
-    : m_options(options), m_sink(std::move(log))
+    : m_options(options), m_book(std::make_shared<AlarmBook>()), m_sink(std::move(log))
 {
 }
 

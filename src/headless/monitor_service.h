@@ -4,15 +4,18 @@
 #include "metrics/site_sample.h"
 #include "monitor/site_monitor.h"
 
+class AlarmBook;
+
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-// The alarm handling of every site corvane-monitor watches is built here and
-// only here: the designed actions (mail, SMS; the sound only when asked for).
-SiteMonitor::AlarmHandler MonitorAlarmHandler(const MonitorOptions& options, const SiteRecord& site);
+// The alarm actions of every site corvane-monitor watches are built here and
+// only here: the designed actions (mail, SMS; the sound only when asked for)
+// and the sites' commands, driven by the alarm lifecycle.
+AlarmActions MonitorAlarmActions(const MonitorOptions& options);
 
 // The sites of one Corvane.db watched without a window, each by a
 // SiteMonitor of its own: started with its alarm rule and the action
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<Site> MakeSite(const SiteRecord& record);
 
     MonitorOptions m_options;
+    std::shared_ptr<AlarmBook> m_book; // the lifecycle of every watched site
     LogSink m_sink;
     ActionSettings m_settings;
     mutable std::mutex m_sitesMutex; // the list itself, for Samples

@@ -223,6 +223,10 @@ std::vector<MetricFamily> BuildMetricFamilies(const std::vector<SiteSample>& sam
             out.Add("corvane_scan_failures_total", MetricType::Counter,
                     "Exchanges with the site's agent that showed no report, by reason.",
                     {{"site", sample.site}, {"reason", reason}}, static_cast<double>(count));
+        // Alarms stay active while a site is down: shown either way.
+        for (const auto& [kind, count] : sample.activeAlarms)
+            out.Add("corvane_alarms_active", MetricType::Gauge, "Active alarms of the site, by kind.",
+                    {{"site", sample.site}, {"kind", kind}}, count);
         if (sample.scans > 0)
             out.Add("corvane_scan_duration_seconds", MetricType::Gauge, "Duration of the site's last scan.", site,
                     sample.lastScanSeconds);

@@ -1,5 +1,7 @@
 #include "metrics/site_sample.h"
 
+#include "alarm/alarm_book.h"
+
 SiteSample SampleOf(const std::string& site, const SiteMonitor& monitor)
 {
     SiteSample sample;
@@ -12,5 +14,17 @@ SiteSample SampleOf(const std::string& site, const SiteMonitor& monitor)
     sample.up = monitor.IsRunning() && counts.scans > 0 && last.result == ScanOutcome::Shown;
     if (sample.up)
         sample.report = monitor.LastReport();
+    if (const std::shared_ptr<AlarmBook> book = monitor.Book())
+    {
+        const bool tuxedo = monitor.Kind() == SiteKind::Tuxedo;
+        for (AlarmKind kind : tuxedo ? std::vector<AlarmKind>{AlarmKind::Died, AlarmKind::BusyTooLong,
+                                                              AlarmKind::IdleTooLong}
+                                     : std::vector<AlarmKind>{AlarmKind::Died, AlarmKind::JvmHeapLow,
+                                                              AlarmKind::JdbcLow, AlarmKind::ThreadLow})
+            sample.activeAlarms[AlarmKindName(kind)] = 0;
+        for (const ActiveAlarm& alarm : book->Active())
+            if (alarm.site.utf8_string() == site)
+                ++sample.activeAlarms[AlarmKindName(alarm.kind)];
+    }
     return sample;
 }

@@ -18,6 +18,9 @@ struct SiteSample
     std::uint64_t scans = 0;
     std::map<std::string, std::uint64_t> failures; // by reason
     std::shared_ptr<const SiteReport> report;       // the last accepted one, when up
+    // Active alarms by kind name, every kind of the site's type present (0
+    // when none); empty when the monitor keeps no alarm lifecycle.
+    std::map<std::string, int> activeAlarms;
 };
 
 // The sample of a monitor watching the site named site. Any thread.

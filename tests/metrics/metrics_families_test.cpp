@@ -52,6 +52,7 @@ SiteSample WlsSample()
     sample.up = true;
     sample.scans = 1;
     sample.report = report;
+    sample.activeAlarms = {{"JVM heap too low", 0}, {"free JDBC too low", 2}};
     return sample;
 }
 
@@ -66,6 +67,8 @@ const SeriesCase kSeries[] = {
     {"corvane_scan_failures_total{reason=\"empty\",site=\"tux \\\"east\\\"\"} 1"},
     {"corvane_scan_duration_seconds{site=\"tux \\\"east\\\"\"} 0.25"},
     {"corvane_report_timestamp_seconds{site=\"wls\"} 1700000000"},
+    {"corvane_alarms_active{kind=\"free JDBC too low\",site=\"wls\"} 2"},
+    {"corvane_alarms_active{kind=\"JVM heap too low\",site=\"wls\"} 0"},
     // processes of one program summed; a count that is no number left out
     {"corvane_tuxedo_server_requests_total{server=\"BILLSVR\",site=\"tux \\\"east\\\"\"} 42"},
     {"corvane_tuxedo_server_processes{server=\"BILLSVR\",site=\"tux \\\"east\\\"\",state=\"busy\"} 1"},
