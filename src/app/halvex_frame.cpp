@@ -123,6 +123,12 @@ HalvexFrame::HalvexFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                               .CloseButton(true)
                               .Hide());
     m_mgr.Update();
+
+    m_metrics = std::make_unique<SettingsEndpoint>(*this, [this] { return SampleSites(); });
+    MetricsSettings metrics;
+    std::string error;
+    if (LoadMetricsSettings(ConfigDbPath(), metrics) && !m_metrics->Apply(metrics, error))
+        ShowMessage("Metrics endpoint: " + wxString::FromUTF8(error), "Corvane", wxOK | wxICON_ERROR, this);
 }
 
 void HalvexFrame::ShowAlarmsPane()
@@ -131,12 +137,6 @@ void HalvexFrame::ShowAlarmsPane()
     static_cast<AlarmsPane*>(pane.window)->Reload();
     pane.Show();
     m_mgr.Update();
-
-    m_metrics = std::make_unique<SettingsEndpoint>(*this, [this] { return SampleSites(); });
-    MetricsSettings metrics;
-    std::string error;
-    if (LoadMetricsSettings(ConfigDbPath(), metrics) && !m_metrics->Apply(metrics, error))
-        ShowMessage("Metrics endpoint: " + wxString::FromUTF8(error), "Corvane", wxOK | wxICON_ERROR, this);
 }
 
 HalvexFrame::~HalvexFrame()
