@@ -114,7 +114,7 @@ std::shared_ptr<HistoryWrite> HistoryWriter::Start(Rows rows)
         ++running.count;
     }
     std::shared_ptr<Connection> connection = m_connection;
-    auto run = [connection, write, rows = std::move(rows)]
+    auto run = [connection, write, rows = std::move(rows)]() mutable
     {
         wxString warning;
         {
@@ -128,6 +128,12 @@ std::shared_ptr<HistoryWrite> HistoryWriter::Start(Rows rows)
                 warning = WarningFor(connection->db.LastError());
         }
         write->Finish(warning);
+        // The last owner of the connection closes the database: that, and the
+        // rows' own copies, go before the count says this write is over, so
+        // that nothing of it still runs once WaitForAll has returned.
+        rows = nullptr;
+        connection.reset();
+        write.reset();
         EndOne();
     };
     try

@@ -155,6 +155,16 @@ std::string Findings(const ScanAlarms& alarms)
         out += std::string(AlarmKindName(f.kind)) + ":" + f.object.utf8_string() + " ";
     return out;
 }
+
+// A scan abandoned by its test may still be writing its history when the
+// binary ends; wx's statics must outlive it, as MyApp::OnExit sees to.
+class HistoryWritesEnd : public ::testing::Environment
+{
+public:
+    void TearDown() override { SiteMonitor::WaitForHistoryWrites(10000); }
+};
+const ::testing::Environment* const kHistoryWritesEnd =
+    ::testing::AddGlobalTestEnvironment(new HistoryWritesEnd);
 } // namespace
 
 // A Tuxedo run: the first report, a poll that finds a died server (the
