@@ -52,12 +52,11 @@ bool ParseListenAddress(const std::string& text, ListenAddress& address, std::st
     }
     if (colon != std::string::npos)
     {
-        unsigned char buffer[16];
-        const bool v6 = host.size() > 2 && host.front() == '[' && host.back() == ']' &&
-                        inet_pton(AF_INET6, host.substr(1, host.size() - 2).c_str(), buffer) == 1;
-        if (!v6 && inet_pton(AF_INET, host.c_str(), buffer) != 1)
+        // civetweb as Debian builds it listens on IPv4 only.
+        in_addr buffer{};
+        if (inet_pton(AF_INET, host.c_str(), &buffer) != 1)
         {
-            error = "\"" + text + "\" does not start with a numeric IPv4 address or a bracketed IPv6 one";
+            error = "\"" + text + "\" does not start with a numeric IPv4 address";
             return false;
         }
         parsed.host = host;

@@ -13,17 +13,16 @@ class Exposer;
 class Collectable;
 } // namespace prometheus
 
-// Where the endpoint listens: a numeric IPv4 address or a bracketed IPv6 one,
-// and a port (0: any free one).
+// Where the endpoint listens: a numeric IPv4 address and a port (0: any free one).
 struct ListenAddress
 {
     std::string host = "127.0.0.1";
     unsigned short port = 9464;
 };
 
-// "ADDR:PORT", "[ADDR]:PORT" or a bare "PORT" (then on 127.0.0.1). False,
-// with the reason in error, for anything else: a host name, a port out of
-// range, an empty part.
+// "ADDR:PORT" or a bare "PORT" (then on 127.0.0.1). False, with the reason
+// in error, for anything else: a host name, an IPv6 address (not served), a
+// port out of range, an empty part.
 bool ParseListenAddress(const std::string& text, ListenAddress& address, std::string& error);
 
 // GET /metrics, served by prometheus-cpp on threads of its own; every scrape

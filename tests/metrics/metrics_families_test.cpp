@@ -133,7 +133,7 @@ TEST(ListenAddress, ParsesOrRefuses)
 {
     const ListenCase cases[] = {
         {"9464", true, "127.0.0.1", 9464},     {"0.0.0.0:9100", true, "0.0.0.0", 9100},
-        {"[::1]:0", true, "[::1]", 0},         {"localhost:9464", false, "", 0},
+        {"[::1]:9464", false, "", 0},          {"localhost:9464", false, "", 0},
         {"127.0.0.1:65536", false, "", 0},     {"127.0.0.1:", false, "", 0},
         {"127.0.0.1:94x", false, "", 0},       {"::1:9464", false, "", 0},
         {"", false, "", 0},
