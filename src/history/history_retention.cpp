@@ -144,6 +144,31 @@ public:
         Flush(del);
     }
 
+    // The alarm journal (epoch seconds in Time) keeps as long as the
+    // history; its oldest rows come first in row order.
+    void Journal(long long cutoffSeconds)
+    {
+        wxSQLite3Statement del = m_db.PrepareStatement(
+            "delete from AlarmJournal where rowid in "
+            "(select rowid from AlarmJournal where Time < ? limit ?);");
+        for (int deleted = m_options.batchRows; deleted == m_options.batchRows && !Stopped();)
+        {
+            const auto start = std::chrono::steady_clock::now();
+            del.Reset();
+            del.Bind(1, wxLongLong(cutoffSeconds));
+            del.Bind(2, m_options.batchRows);
+            deleted = del.ExecuteUpdate();
+            if (deleted == 0)
+                break;
+            const double ms = MsSince(start);
+            m_report.deleted += deleted;
+            m_report.longestBatchMs = std::max(m_report.longestBatchMs, ms);
+            m_report.totalBatchMs += ms;
+            ++m_report.batches;
+            Pause();
+        }
+    }
+
     void Flush(const wxString& del)
     {
         if (m_rowids.empty())
@@ -282,6 +307,8 @@ PurgeReport PurgeHistory(const wxString& siteDbPath, int keepDays, long long now
         for (const HistoryTable& t : kHistoryTables)
             if (!purge.Stopped() && db.TableExists(t.table))
                 purge.Table(t);
+        if (!purge.Stopped() && db.TableExists("AlarmJournal"))
+            purge.Journal(now - static_cast<long long>(keepDays) * 86400);
         // Files compacted once for it (auto_vacuum incremental) give the freed
         // pages back; others keep them for the rows to come.
         if (db.ExecuteScalar("pragma auto_vacuum;") == 2)

@@ -8,6 +8,7 @@
 #include "store/store_fixture.h"
 
 #include <wx/filename.h>
+#include <wx/wxsqlite3.h>
 
 #include <ctime>
 #include <thread>
@@ -194,6 +195,15 @@ TEST_F(HistoryStoreTest, RetentionDeletesExactlyTheOldRowsOfItsSite)
     ASSERT_TRUE(SaveKeepDays(ConfigPath(), "theirs", 0)); // back to keeping everything
     EXPECT_EQ(LoadKeepDays(ConfigPath(), "mine"), 7);
 
+    // The alarm journal keeps as long as the history.
+    {
+        wxSQLite3Database journal;
+        journal.Open(SitePath());
+        journal.ExecuteUpdate("create table AlarmJournal (SiteName, Time, Kind, Object, Event, Text);");
+        journal.ExecuteUpdate(wxString::Format("insert into AlarmJournal(Time) values (%lld), (%lld);",
+                                               m_now - 8 * 86400, m_now - 3600));
+    }
+
     HistoryReader compact;
     long long before = 0, after = 0;
     wxString error;
@@ -208,8 +218,8 @@ TEST_F(HistoryStoreTest, RetentionDeletesExactlyTheOldRowsOfItsSite)
     const std::vector<PurgeReport> reports = purger.RunPass();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(reports[0].error.empty()) << reports[0].error;
-    EXPECT_EQ(reports[0].deleted, 12); // three scans of four rows
-    EXPECT_EQ(reports[0].batches, 7);  // per table: rows in order, then the late one(s)
+    EXPECT_EQ(reports[0].deleted, 13); // three scans of four rows, one journal row
+    EXPECT_EQ(reports[0].batches, 8);  // per table: rows in order, then the late one(s); the journal
     RawDb mine(SitePath());
     const wxString cutoff = RecTimeAt(m_now - 7 * 86400);
     for (const char* table : {"ServerList", "QueueList", "ClientList"})
@@ -219,6 +229,7 @@ TEST_F(HistoryStoreTest, RetentionDeletesExactlyTheOldRowsOfItsSite)
                   wxString(table) == "ServerList" ? "4" : "2");
     }
     EXPECT_EQ(mine.Value("select count(*) from TuxAlarmList"), "1");
+    EXPECT_EQ(mine.Value("select Time from AlarmJournal"), wxString::Format("%lld", m_now - 3600));
     EXPECT_EQ(RawDb(SitePath("other.db")).Value("select count(*) from ServerList"), "10");
     EXPECT_EQ(mine.Value("pragma auto_vacuum"), "2");
     EXPECT_EQ(mine.Value("pragma freelist_count"), "0");
