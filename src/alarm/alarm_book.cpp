@@ -623,9 +623,29 @@ TimePoint AlarmBook::MutedUntil(const wxString& site) const
 
 std::vector<ActiveAlarm> AlarmBook::Active() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<ActiveAlarm> list;
+    std::vector<ActiveAlarm> active;
+    std::vector<wxString> sites;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ListActive(active, sites);
+    return active;
+}
+
+bool AlarmBook::TryActive(std::vector<ActiveAlarm>& active, std::vector<wxString>& sites) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false;
+    ListActive(active, sites);
+    return true;
+}
+
+void AlarmBook::ListActive(std::vector<ActiveAlarm>& list, std::vector<wxString>& sites) const
+{
+    list.clear();
+    sites.clear();
     for (const auto& site : m_sites)
+    {
+        sites.push_back(site.first);
         for (const auto& entry : site.second->entries)
         {
             const Entry& e = entry.second;
@@ -642,12 +662,26 @@ std::vector<ActiveAlarm> AlarmBook::Active() const
             a.ackAt = e.ackAt;
             list.push_back(std::move(a));
         }
-    return list;
+    }
 }
 
 std::vector<AlarmEvent> AlarmBook::Journal(const wxString& site, size_t limit) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    return ReadJournal(site, limit);
+}
+
+bool AlarmBook::TryJournal(const wxString& site, size_t limit, std::vector<AlarmEvent>& events) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false;
+    events = ReadJournal(site, limit);
+    return true;
+}
+
+std::vector<AlarmEvent> AlarmBook::ReadJournal(const wxString& site, size_t limit) const
+{
     std::vector<AlarmEvent> events;
     const SiteState* state = Find(site);
     if (!state || !state->db)

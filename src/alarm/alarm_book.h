@@ -132,8 +132,13 @@ public:
 
     // Active alarms of every open site, by site, kind, object.
     std::vector<ActiveAlarm> Active() const;
+    // The same, and the open sites, unless a scan is writing its journal
+    // right now (false): a window's periodic refresh never waits for a disk.
+    bool TryActive(std::vector<ActiveAlarm>& active, std::vector<wxString>& sites) const;
     // The site's latest journal events, newest first.
     std::vector<AlarmEvent> Journal(const wxString& site, size_t limit) const;
+    // The same unless a scan is writing its journal right now (false).
+    bool TryJournal(const wxString& site, size_t limit, std::vector<AlarmEvent>& events) const;
 
     // How many journal writes have failed; for tests and the pane.
     int JournalFailures() const;
@@ -147,6 +152,9 @@ private:
     SiteState* Find(const wxString& site) const;
     SiteState& FindOrAdd(const wxString& site);
     bool Append(SiteState& state, const std::vector<AlarmEvent>& events, wxString* error);
+    // With m_mutex held.
+    void ListActive(std::vector<ActiveAlarm>& active, std::vector<wxString>& sites) const;
+    std::vector<AlarmEvent> ReadJournal(const wxString& site, size_t limit) const;
 
     AlarmClock m_clock;
     mutable std::mutex m_mutex;

@@ -85,7 +85,14 @@ AlarmsPane::AlarmsPane(wxWindow* parent, std::shared_ptr<AlarmBook> book)
     m_mute->Bind(wxEVT_BUTTON, &AlarmsPane::OnMute, this);
     m_export->Bind(wxEVT_BUTTON, &AlarmsPane::OnExport, this);
     m_site->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { Reload(); });
-    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Reload(); });
+    Bind(wxEVT_TIMER,
+         [this](wxTimerEvent&)
+         {
+             std::vector<ActiveAlarm> active;
+             std::vector<wxString> sites;
+             if (IsShownOnScreen() && m_book->TryActive(active, sites))
+                 ShowBook(std::move(active), sites, false);
+         });
     m_timer.Start(2000);
     Reload();
 }
@@ -98,6 +105,11 @@ wxString AlarmsPane::OperatorName()
 
 void AlarmsPane::Reload()
 {
+    ShowBook(m_book->Active(), m_book->Sites(), true);
+}
+
+void AlarmsPane::ShowBook(std::vector<ActiveAlarm> active, const std::vector<wxString>& sites, bool wait)
+{
     // Keep the selection on the same alarm across the reload.
     const long selected = m_active->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     ActiveAlarm keep;
@@ -105,7 +117,7 @@ void AlarmsPane::Reload()
     if (hadSelection)
         keep = m_shown[selected];
 
-    m_shown = m_book->Active();
+    m_shown = std::move(active);
     m_active->Freeze();
     m_active->DeleteAllItems();
     for (size_t i = 0; i < m_shown.size(); ++i)
@@ -121,16 +133,20 @@ void AlarmsPane::Reload()
 
     const wxString site = m_site->GetStringSelection();
     m_site->Clear();
-    for (const wxString& name : m_book->Sites())
+    for (const wxString& name : sites)
         m_site->Append(name);
     if (!site.empty() && m_site->FindString(site) != wxNOT_FOUND)
         m_site->SetStringSelection(site);
     else if (m_site->GetCount() > 0)
         m_site->SetSelection(0);
 
+    std::vector<AlarmEvent> events;
+    if (wait)
+        events = m_book->Journal(m_site->GetStringSelection(), kJournalRows);
+    else if (!m_book->TryJournal(m_site->GetStringSelection(), kJournalRows, events))
+        return;
     m_journal->Freeze();
     m_journal->DeleteAllItems();
-    const std::vector<AlarmEvent> events = m_book->Journal(m_site->GetStringSelection(), kJournalRows);
     for (size_t i = 0; i < events.size(); ++i)
     {
         const AlarmEvent& e = events[i];

@@ -20,7 +20,8 @@ class AlarmsPane : public wxPanel
 public:
     AlarmsPane(wxWindow* parent, std::shared_ptr<AlarmBook> book);
 
-    // Reads the book again (a timer does it every two seconds).
+    // Reads the book again (a timer does it every two seconds while the pane
+    // is shown, skipping a moment when a scan is writing its journal).
     void Reload();
 
     // The operator's name for acknowledgements and mutes.
@@ -38,6 +39,9 @@ public:
 
 private:
     wxString SelectedSite() const;
+    // The lists as the book has them; without wait, a journal being written
+    // leaves the journal list as it was.
+    void ShowBook(std::vector<ActiveAlarm> active, const std::vector<wxString>& sites, bool wait);
     void OnAcknowledge(wxCommandEvent& event);
     void OnMute(wxCommandEvent& event);
     void OnExport(wxCommandEvent& event);
