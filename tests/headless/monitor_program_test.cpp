@@ -7,10 +7,12 @@
 #include "headless/http_get.h"
 #include "store/db_access.h"
 #include "support/prompt_recorder.h"
+#include "support/smtp_peer.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
 
+#include <wx/filename.h>
 #include <wx/wxsqlite3.h>
 
 #include <netinet/in.h>
@@ -198,5 +200,44 @@ TEST_F(MonitorProgramTest, WatchesReloadsAndStopsCleanly)
     wxSQLite3Database history;
     history.Open(m_home.File("east.db"));
     EXPECT_GT(history.ExecuteScalar("select count(*) from QueueList"), 0);
+}
+
+// An alarm found without a window reaches people: the died server of a poll
+// goes out as mail through the program's own event loop (a console
+// application, where the console's hand-off used to need a GUI one).
+TEST_F(MonitorProgramTest, AlarmMailLeavesTheProgram)
+{
+    ASSERT_TRUE(wxFileName::Mkdir(m_home.File("mail")));
+    AiosmtpdPeer sink(m_home.File("mail").utf8_string());
+    ASSERT_TRUE(sink.WaitReady()) << "aiosmtpd did not start";
+    FakeAgent tux(false);
+    // BILLSVR is gone at the first poll; another server still runs.
+    tux.SetReports({kTuxReport, "<MONITOR Date=\"now\"><SYSTEM FreeMem=\"2048\" IdleCPU=\"90\" SvrCnt=\"1\" "
+                                "QueCnt=\"0\" CltCnt=\"0\"/><SERVER Server=\"ACCTSVR\" Queueid=\"Q2\" "
+                                "ProcessID=\"102\" RqDone=\"5\" CurrSvc=\"IDLE\"/></MONITOR>"});
+    const SiteRecord site = Site("east", "TUXEDO", tux.Port());
+    ASSERT_EQ(m_config.InsertSite(site), 1);
+    ActionSettings settings;
+    settings.SMTPSvr = wxString::Format("127.0.0.1:%u", sink.Port("plain"));
+    settings.SMTPUsr = "operator"; // the designed settings want a login, used where offered
+    settings.SMTPPwd = "secret";
+    settings.MailTo = "ops@example.com";
+    ASSERT_EQ(m_config.SaveActionSettings(settings), 1);
+    DbAccess siteDb;
+    ASSERT_EQ(siteDb.Open(m_home.File("east.db"), DbAccess::SiteDb), 1);
+    TuxAlarmRule rule;
+    rule.SiteName = "east";
+    rule.SvrDied = "BILLSVR";
+    rule.Email = "TRUE";
+    ASSERT_EQ(siteDb.SaveTuxRule(rule), 1);
+    siteDb.Close();
+
+    // The shortest interval a site takes: the first poll comes 15 s after Start.
+    ChildProcess program({Program(), "--home", Home(), "--interval", "15"}, true, 20000, ErrorFile());
+    ASSERT_TRUE(WaitFor([&] { return sink.Delivered() >= 1; }, 45000)) << Errors();
+    EXPECT_NE(sink.Part(1, "html").find("[ BILLSVR]  Died!!!"), std::string::npos) << sink.Part(1, "html");
+    EXPECT_EQ(sink.Part(1, "rcpt_tos"), "ops@example.com\n");
+    ::kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(30000), 0) << Errors();
 }
 } // namespace
