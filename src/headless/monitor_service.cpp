@@ -1,8 +1,6 @@
 #include "headless/monitor_service.h"
 
-#include "alarm/alarm_actions.h"
 #include "alarm/alarm_book.h"
-#include "alarm/alarm_command.h"
 #include "common/program_dir.h"
 #include "store/db_access.h"
 
@@ -16,15 +14,9 @@
 
 AlarmActions MonitorAlarmActions(const MonitorOptions& options)
 {
-    AlarmActions actions;
-    if (options.sound)
-        actions.playSound = [](const wxString& file) { PlayAlarmSound(file); };
-    actions.sendSms = [](const wxString& text) { SendAlarmSms(text); };
-    actions.sendMail = [](const ActionSettings& settings, const wxString& text)
-    { SendAlarmMail(settings, text); };
-    actions.runCommand = [](const wxString& program, const CommandEvent& event,
-                            const std::function<void(const wxString&)>& log)
-    { AlarmCommandRunner::Console().Run(program, event, log); };
+    AlarmActions actions = DeliveryAlarmActions();
+    if (!options.sound)
+        actions.playSound = nullptr;
     return actions;
 }
 

@@ -33,7 +33,9 @@ int IntervalMsOf(const wxString& text)
     return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
-AlarmActions DeliveryActions()
+} // namespace
+
+AlarmActions DeliveryAlarmActions()
 {
     AlarmActions actions;
     actions.playSound = [](const wxString& file) { PlayAlarmSound(file); };
@@ -45,7 +47,6 @@ AlarmActions DeliveryActions()
     { AlarmCommandRunner::Console().Run(program, event, log); };
     return actions;
 }
-} // namespace
 
 // Lets a history write that ends after its waiter gave up reach the monitor,
 // unless the monitor has gone.
@@ -94,7 +95,7 @@ SiteMonitor::SiteMonitor(SiteKind kind, SiteMonitorListener& listener, AgentLink
         m_scanner = std::make_unique<TuxScanner>(*this);
     else
         m_scanner = std::make_unique<WlsScanner>(*this);
-    m_actions = DeliveryActions();
+    m_actions = DeliveryAlarmActions();
 
     const int socketId = kind == SiteKind::Tuxedo ? CorvaneId::TuxedoSocket : CorvaneId::WebLogicSocket;
     m_link.SetEventTarget(&m_events, socketId);

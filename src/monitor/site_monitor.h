@@ -124,6 +124,10 @@ struct ScanCounts
     std::map<std::string, std::uint64_t> failures;
 };
 
+// The real deliveries: the sound player, SMS, mail through the site's SMTP
+// server and the site's own command. A monitor starts with these.
+AlarmActions DeliveryAlarmActions();
+
 // What a monitor tells whoever shows it. Every call on the monitor's thread.
 class SiteMonitorListener
 {
