@@ -327,6 +327,7 @@ void wxCmdlineProtocol::StartConnect(const wxString& address, unsigned short por
         PostLost(generation);
         return;
     }
+    m_connectSeen = false;
     m_insideConnect = true;
     const bool connected = Connect(addr, false);
     m_insideConnect = false;
@@ -356,23 +357,25 @@ void wxCmdlineProtocol::OnSocketEvent(wxSocketEvent& event)
     switch (event.GetSocketEvent())
     {
     case wxSOCKET_INPUT:
+        if (!m_connectSeen)
+        {
+            // The server spoke before its connection was reported: the
+            // connection is handled first, so that the dialogue sees it in
+            // its order. Its own notice, when it comes, is dropped.
+            const uint32_t generation = m_handler->Generation();
+            if (!IsConnected() && !TakeConnectionWithInput())
+                break;
+            OnConnected(event);
+            if (m_handler->Generation() != generation)
+                break;
+        }
         OnInput(event);
         break;
     case wxSOCKET_OUTPUT:
         OnOutputReady();
         break;
     case wxSOCKET_CONNECTION:
-        if (m_implicitTls)
-        {
-            std::string error;
-            if (!StartTls(error))
-            {
-                OnTlsFailure(error);
-                break;
-            }
-        }
-        // With implicit TLS the greeting arrives once the handshake is done.
-        OnConnect(event);
+        OnConnected(event);
         break;
     case wxSOCKET_LOST:
         OnDisconnect(event);
@@ -380,6 +383,45 @@ void wxCmdlineProtocol::OnSocketEvent(wxSocketEvent& event)
     default:
         break;
     }
+}
+
+void wxCmdlineProtocol::OnConnected(wxSocketEvent& event)
+{
+    if (m_connectSeen)
+        return;
+    m_connectSeen = true;
+    if (m_implicitTls)
+    {
+        std::string error;
+        if (!StartTls(error))
+        {
+            OnTlsFailure(error);
+            return;
+        }
+    }
+    // With implicit TLS the greeting arrives once the handshake is done.
+    OnConnect(event);
+}
+
+// wxBase's epoll loop (a program without a GUI) reports a socket that became
+// writable and readable in one wake-up as readable only. When the connection
+// completes and the server's greeting is already there, the completion is
+// never reported, Read() gives nothing on a socket wx still counts as
+// connecting, and the input notice comes back at once, for ever: the program
+// spins and the mail never leaves. Input proves the connection is up; tell wx.
+bool wxCmdlineProtocol::TakeConnectionWithInput()
+{
+    if (IsClosed())
+        return false;
+    int error = 0;
+    int length = sizeof error;
+    if (!GetOption(SOL_SOCKET, SO_ERROR, &error, &length) || error != 0)
+    {
+        PostLost(m_handler->Generation());
+        return false;
+    }
+    OnRequest(wxSOCKET_CONNECTION);
+    return IsConnected();
 }
 
 void wxCmdlineProtocol::OnInput(wxSocketEvent&)

@@ -126,6 +126,8 @@ private:
 
     void OnSocketEvent(wxSocketEvent& event);
     void OnInput(wxSocketEvent& event);
+    void OnConnected(wxSocketEvent& event);
+    bool TakeConnectionWithInput();
     void OnOutputReady();
     void FlushOutput();
     void UpdateNotifications();
@@ -145,6 +147,7 @@ private:
     std::string m_receiveBuffer;
 
     bool m_insideConnect = false;  // Connect() closes the old socket itself
+    bool m_connectSeen = false;    // this connection's start was handled
     std::string m_sendBuffer;      // bytes for the socket (encrypted when TLS is on)
 
     bool m_implicitTls = false;

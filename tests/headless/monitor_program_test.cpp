@@ -207,12 +207,6 @@ TEST_F(MonitorProgramTest, WatchesReloadsAndStopsCleanly)
 // application, where the console's hand-off used to need a GUI one).
 TEST_F(MonitorProgramTest, AlarmMailLeavesTheProgram)
 {
-#if defined(__SANITIZE_THREAD__)
-    // Under the thread sanitizer and a loaded machine the child's mail did
-    // not reach the server within the test's time (no race was reported); the
-    // plain and address-sanitizer runs keep the guard.
-    GTEST_SKIP() << "not under ThreadSanitizer";
-#endif
     ASSERT_TRUE(wxFileName::Mkdir(m_home.File("mail")));
     AiosmtpdPeer sink(m_home.File("mail").utf8_string());
     ASSERT_TRUE(sink.WaitReady()) << "aiosmtpd did not start";

@@ -1,0 +1,72 @@
+// wxSMTP in a program without a GUI (corvane-monitor): wxBase's own event
+// loop delivers the socket notifications.
+#include "smtp/smtp_client.h"
+#include "support/loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/utils.h>
+
+#include <chrono>
+#include <mutex>
+
+// Regression: a server that greets at once, with the loop busy elsewhere
+// while the connection completes, left the monitor spinning at full processor
+// on a greeting it could not read, and the alarm mail never left.
+TEST(SmtpConsoleLoop, GreetingThatCameWithTheConnectionIsRead)
+{
+    std::mutex mutex;
+    std::string command;
+    LoopbackServer server(
+        [&](PeerConnection& peer)
+        {
+            peer.Write("220 loopback ESMTP\r\n");
+            const std::string line = peer.ReadUntil("\r\n");
+            std::lock_guard<std::mutex> lock(mutex);
+            command = line;
+        });
+    wxConsoleEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    wxAppConsole* app = wxAppConsole::GetInstance();
+    ASSERT_NE(app, nullptr);
+
+    MailMessage message("Subject", "Body", "from@here");
+    message.AddTo("ops@site");
+    wxSMTPListener listener;
+    wxSMTP client(&listener);
+    client.SetHost("127.0.0.1", server.Port());
+    client.Send(&message);
+
+    // The connect is under way (after the name look-up's hand-over, which
+    // needs no socket notification).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!client.IsOk() && std::chrono::steady_clock::now() < until)
+    {
+        app->ProcessPendingEvents();
+        wxMilliSleep(1);
+    }
+    ASSERT_TRUE(client.IsOk());
+    // The loop looks away while the connection completes and the greeting
+    // arrives: both are there at its next wake-up.
+    ASSERT_TRUE([&] {
+        for (int i = 0; i < 500 && server.Accepted() == 0; ++i)
+            wxMilliSleep(1);
+        return server.Accepted() == 1;
+    }());
+    wxMilliSleep(200);
+
+    auto answered = [&]
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !command.empty();
+    };
+    while (!answered() && std::chrono::steady_clock::now() < until + std::chrono::seconds(5))
+    {
+        loop.DispatchTimeout(10);
+        app->ProcessPendingEvents();
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(command.rfind("EHLO ", 0), 0u) << command;
+}
