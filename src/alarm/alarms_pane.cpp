@@ -10,7 +10,6 @@
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-#include <wx/textdlg.h>
 #include <wx/utils.h>
 
 namespace
@@ -202,11 +201,11 @@ void AlarmsPane::OnMute(wxCommandEvent&)
     const wxString site = SelectedSite();
     if (site.empty())
         return;
-    wxTextEntryDialog ask(this, "Mute the notices of " + site + " for how many minutes? (0 unmutes)",
-                          "Mute site", "60");
-    if (ask.ShowModal() != wxID_OK)
+    wxString minutes;
+    if (!AskText({"Mute the notices of " + site + " for how many minutes? (0 unmutes)", "Mute site", "60", this},
+                 minutes))
         return;
-    MuteSelectedSite(std::max(0, AtoiText(ask.GetValue())));
+    MuteSelectedSite(std::max(0, AtoiText(minutes)));
 }
 
 void AlarmsPane::OnExport(wxCommandEvent&)
@@ -214,10 +213,10 @@ void AlarmsPane::OnExport(wxCommandEvent&)
     const wxString site = m_site->GetStringSelection();
     if (site.empty())
         return;
-    wxFileDialog ask(this, "Export the journal of " + site, wxEmptyString, site + "-alarms.csv",
-                     "CSV files (*.csv)|*.csv", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (ask.ShowModal() != wxID_OK)
+    const wxString path = ChooseFile({"Export the journal of " + site, wxEmptyString, site + "-alarms.csv",
+                                      "CSV files (*.csv)|*.csv", wxFD_SAVE | wxFD_OVERWRITE_PROMPT, this});
+    if (path.empty())
         return;
-    if (!ExportJournal(ask.GetPath()))
-        ShowMessage("Cannot write " + ask.GetPath());
+    if (!ExportJournal(path))
+        ShowMessage("Cannot write " + path);
 }

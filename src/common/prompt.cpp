@@ -19,6 +19,12 @@ FileHandler& CurrentFileHandler()
     return handler;
 }
 
+TextHandler& CurrentTextHandler()
+{
+    static TextHandler handler;
+    return handler;
+}
+
 // Without a GUI (the core tests, a tool) a message goes to stderr and the
 // cautious answer is taken.
 int FallbackAnswer(const MessageRequest& request)
@@ -39,6 +45,11 @@ FileHandler SetFileHandler(FileHandler handler)
     return std::exchange(CurrentFileHandler(), std::move(handler));
 }
 
+TextHandler SetTextHandler(TextHandler handler)
+{
+    return std::exchange(CurrentTextHandler(), std::move(handler));
+}
+
 int ShowMessage(const wxString& text, const wxString& caption, long style, wxWindow* parent)
 {
     MessageRequest request{text, caption, style, parent};
@@ -52,4 +63,11 @@ wxString ChooseFile(const FileRequest& request)
     if (!wxIsMainThread() || !CurrentFileHandler())
         return wxString();
     return CurrentFileHandler()(request);
+}
+
+bool AskText(const TextRequest& request, wxString& answer)
+{
+    if (!wxIsMainThread() || !CurrentTextHandler())
+        return false;
+    return CurrentTextHandler()(request, answer);
 }

@@ -29,14 +29,25 @@ struct FileRequest
     wxWindow* parent = nullptr;
 };
 
+struct TextRequest
+{
+    wxString text;    // the question
+    wxString caption;
+    wxString value;   // offered as the answer
+    wxWindow* parent = nullptr;
+};
+
 // Answers as wxMessageBox does: wxOK, wxYES, wxNO or wxCANCEL.
 using MessageHandler = std::function<int(const MessageRequest&)>;
 // The chosen full path, or empty when the operator cancelled.
 using FileHandler = std::function<wxString(const FileRequest&)>;
+// True with the entered text in answer; false when the operator cancelled.
+using TextHandler = std::function<bool(const TextRequest&, wxString& answer)>;
 
-// Both return the handler they replace.
+// Each returns the handler it replaces.
 MessageHandler SetMessageHandler(MessageHandler handler);
 FileHandler SetFileHandler(FileHandler handler);
+TextHandler SetTextHandler(TextHandler handler);
 
 // Shows a message box through the installed handler; GUI thread only.
 int ShowMessage(const wxString& text, const wxString& caption = "Message",
@@ -44,3 +55,7 @@ int ShowMessage(const wxString& text, const wxString& caption = "Message",
 
 // Shows a file-open dialog through the installed handler; GUI thread only.
 wxString ChooseFile(const FileRequest& request);
+
+// Asks for one line of text through the installed handler; GUI thread only.
+// False when cancelled (or when nobody can answer).
+bool AskText(const TextRequest& request, wxString& answer);

@@ -4,6 +4,7 @@
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
+#include <wx/textdlg.h>
 
 void InstallGuiPrompts()
 {
@@ -15,5 +16,14 @@ void InstallGuiPrompts()
             wxFileDialog dialog(r.parent, r.title, r.directory, r.defaultFile, r.filter,
                                 r.style ? r.style : long(wxFD_OPEN));
             return dialog.ShowModal() == wxID_OK ? dialog.GetPath() : wxString();
+        });
+    SetTextHandler(
+        [](const TextRequest& r, wxString& answer)
+        {
+            wxTextEntryDialog dialog(r.parent, r.text, r.caption, r.value);
+            if (dialog.ShowModal() != wxID_OK)
+                return false;
+            answer = dialog.GetValue();
+            return true;
         });
 }

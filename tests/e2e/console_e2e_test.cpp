@@ -11,6 +11,7 @@
 #include "common/program_dir.h"
 #include "console_driver.h"
 #include "store/db_access.h"
+#include "support/modal.h"
 #include "support/prompt_recorder.h"
 #include "support/pump.h"
 #include "support/smtp_peer.h"
@@ -600,6 +601,23 @@ TEST_F(ConsoleEndToEnd, AlarmRaisedAcknowledgedAndCleared)
     EXPECT_EQ(QueryNumber(db, "select count(*) from AlarmJournal where Event = 'acknowledged'"), 1);
     EXPECT_EQ(QueryNumber(db, "select count(*) from AlarmJournal where Event = 'cleared'"), raised);
     EXPECT_EQ(pane->JournalList()->GetItemText(0, 3), "cleared");
-    EXPECT_TRUE(pane->ExportJournal(m_home.File("journal.csv")));
-    EXPECT_EQ(ReadFileBytes(m_home.File("journal.csv")).rfind("time,site,kind,object,event,text\r\n", 0), 0u);
+
+    // The buttons ask through the prompts: a maintenance window of 30
+    // minutes, then the journal written where the operator chose.
+    const auto before = std::chrono::system_clock::now();
+    m_prompts.EnterText("30");
+    Click(wxWindow::FindWindowByLabel("Mute site until...", pane));
+    ASSERT_EQ(m_prompts.TextRequests().size(), 1u);
+    EXPECT_EQ(m_prompts.TextRequests()[0].value, "60");
+    const auto muted = book->MutedUntil("wls1");
+    EXPECT_GE(muted, before + std::chrono::minutes(30));
+    EXPECT_LE(muted, std::chrono::system_clock::now() + std::chrono::minutes(30));
+    Click(wxWindow::FindWindowByLabel("Mute site until...", pane)); // cancelled: still muted
+    EXPECT_EQ(book->MutedUntil("wls1"), muted);
+    m_prompts.ChooseFile(m_home.File("journal.csv"));
+    Click(wxWindow::FindWindowByLabel("Export CSV...", pane));
+    ASSERT_EQ(m_prompts.FileRequests().back().defaultFile, "wls1-alarms.csv");
+    const std::string csv = ReadFileBytes(m_home.File("journal.csv"));
+    EXPECT_EQ(csv.rfind("time,site,kind,object,event,text\r\n", 0), 0u);
+    EXPECT_NE(csv.find(",muted,"), std::string::npos) << csv;
 }

@@ -27,12 +27,23 @@ PromptRecorder::PromptRecorder()
             m_files.pop_front();
             return path;
         });
+    m_previousText = SetTextHandler(
+        [this](const TextRequest& request, wxString& answer)
+        {
+            m_textRequests.push_back(request);
+            if (m_texts.empty())
+                return false;
+            answer = m_texts.front();
+            m_texts.pop_front();
+            return true;
+        });
 }
 
 PromptRecorder::~PromptRecorder()
 {
     SetMessageHandler(m_previousMessage);
     SetFileHandler(m_previousFile);
+    SetTextHandler(m_previousText);
 }
 
 std::vector<wxString> PromptRecorder::Texts() const
