@@ -10,6 +10,7 @@
 #include <wx/utils.h>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 
 // Regression: a server that greets at once, with the loop busy elsewhere
@@ -39,34 +40,34 @@ TEST(SmtpConsoleLoop, GreetingThatCameWithTheConnectionIsRead)
     client.SetHost("127.0.0.1", server.Port());
     client.Send(&message);
 
-    // The connect is under way (after the name look-up's hand-over, which
-    // needs no socket notification).
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!client.IsOk() && std::chrono::steady_clock::now() < until)
+    // Waits for done, running the loop's socket notifications only when
+    // dispatch is set.
+    auto waitFor = [&](const std::function<bool()>& done, bool dispatch)
     {
-        app->ProcessPendingEvents();
-        wxMilliSleep(1);
-    }
-    ASSERT_TRUE(client.IsOk());
-    // The loop looks away while the connection completes and the greeting
-    // arrives: both are there at its next wake-up.
-    ASSERT_TRUE([&] {
-        for (int i = 0; i < 500 && server.Accepted() == 0; ++i)
-            wxMilliSleep(1);
-        return server.Accepted() == 1;
-    }());
-    wxMilliSleep(200);
-
-    auto answered = [&]
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return !command.empty();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done() && std::chrono::steady_clock::now() < until)
+        {
+            if (dispatch)
+                loop.DispatchTimeout(10);
+            else
+                wxMilliSleep(1);
+            app->ProcessPendingEvents();
+        }
+        return done();
     };
-    while (!answered() && std::chrono::steady_clock::now() < until + std::chrono::seconds(5))
-    {
-        loop.DispatchTimeout(10);
-        app->ProcessPendingEvents();
-    }
+    // The connect is under way (after the name look-up's hand-over, which
+    // needs no socket notification), and the server has taken it.
+    ASSERT_TRUE(waitFor([&] { return client.IsOk() && server.Accepted() == 1; }, false));
+    // The loop looks away while the greeting arrives: completion and
+    // greeting are both there at its next wake-up.
+    wxMilliSleep(200);
+    waitFor(
+        [&]
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            return !command.empty();
+        },
+        true);
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(command.rfind("EHLO ", 0), 0u) << command;
 }
